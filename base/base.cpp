@@ -1,0 +1,243 @@
+// A small stand-in for the widget engine, so that the Host runs and can be tested
+// end to end. It keeps the engine's boundary exactly and shows a small window on
+// the desktop that makes each command visible.
+//
+// For tests, two environment variables:
+//   QUORNEL_BASE_LOG   a file to which every host message received, the init
+//                      parameters and every Shell_NotifyIconW call of the Host are
+//                      appended as UTF-8 lines of tab-separated fields;
+//   QUORNEL_BASE_FAIL  "code error": RunQuornel fails with that Result.
+#include <windows.h>
+#include <shellapi.h>
+#include <stdlib.h>
+
+#include "../host/engine_interface.h"
+
+namespace {
+
+const WCHAR kEngineClass[] = L"quornel_engine";
+const WCHAR kEngineTitle[] = L"Кворнел 2010";
+
+WCHAR s_logPath[MAX_PATH];
+HWND s_engineWindow;
+HWND s_trayWindow;
+bool s_collapsed, s_wallpaper, s_offline;
+int s_skin = 1;
+
+void AppendLog(const WCHAR* text)
+{
+    if (!s_logPath[0])
+        return;
+    static char utf8[8192];
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8) - 1, nullptr, nullptr);
+    if (bytes <= 0)
+        return;
+    utf8[bytes - 1] = '\n';
+    HANDLE file = CreateFileW(s_logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written;
+    WriteFile(file, utf8, bytes, &written, nullptr);
+    CloseHandle(file);
+}
+
+void Log(const WCHAR* format, ...)
+{
+    WCHAR line[1024];
+    va_list args;
+    va_start(args, format);
+    wvsprintfW(line, format, args);
+    va_end(args);
+    AppendLog(line);
+}
+
+// Records what the Host asks of the notification area, then passes it on.
+typedef BOOL(WINAPI* NotifyIconFn)(DWORD, PNOTIFYICONDATAW);
+NotifyIconFn s_realNotifyIcon;
+
+BOOL WINAPI LoggedNotifyIcon(DWORD action, PNOTIFYICONDATAW data)
+{
+    BOOL ok = s_realNotifyIcon(action, data);
+    static WCHAR line[2048];
+    wsprintfW(line, L"notify\taction=%u\tid=%u\tflags=%u\ticon=%p\tcb=%u\tcallback=%u\tresult=%d", action,
+              data->uID, data->uFlags, data->hIcon, data->cbSize, data->uCallbackMessage, ok);
+    if (data->uFlags & NIF_TIP) {
+        lstrcatW(line, L"\ttip=");
+        lstrcatW(line, data->szTip);
+    }
+    if (data->uFlags & NIF_INFO) {
+        wsprintfW(line + lstrlenW(line), L"\ttimeout=%u\tinfoflags=%u\ttitle=", data->uTimeout, data->dwInfoFlags);
+        lstrcatW(line, data->szInfoTitle);
+        lstrcatW(line, L"\ttext=");
+        lstrcatW(line, data->szInfo);
+    }
+    AppendLog(line);
+    return ok;
+}
+
+// Points the Host's import of Shell_NotifyIconW at the logger.
+void HookHostNotifyIcon(void)
+{
+    HMODULE shell = GetModuleHandleW(L"shell32.dll");
+    FARPROC real = shell ? GetProcAddress(shell, "Shell_NotifyIconW") : nullptr;
+    if (!real)
+        return;
+    BYTE* host = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(host);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(host + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress)
+        return;
+    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(host + dir.VirtualAddress); imp->Name; ++imp) {
+        for (auto* slot = reinterpret_cast<ULONG_PTR*>(host + imp->FirstThunk); *slot; ++slot) {
+            if (*slot != reinterpret_cast<ULONG_PTR>(real))
+                continue;
+            DWORD old;
+            VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &old);
+            s_realNotifyIcon = reinterpret_cast<NotifyIconFn>(reinterpret_cast<void*>(real));
+            *slot = reinterpret_cast<ULONG_PTR>(&LoggedNotifyIcon);
+            VirtualProtect(slot, sizeof(*slot), old, &old);
+        }
+    }
+}
+
+void PaintWidget(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT area;
+    GetClientRect(window, &area);
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(s_offline ? GRAY_BRUSH : WHITE_BRUSH)));
+    WCHAR text[256];
+    wsprintfW(text, L"Скин %d\nСвёрнут: %s\nОбои: %s\nСеть: %s\n\nЩелчок: онлайн/оффлайн\nПравая кнопка: балун", s_skin,
+              s_collapsed ? L"да" : L"нет", s_wallpaper ? L"свои" : L"обычные", s_offline ? L"оффлайн" : L"онлайн");
+    SetBkMode(dc, TRANSPARENT);
+    InflateRect(&area, -8, -6);
+    DrawTextW(dc, text, -1, &area, DT_LEFT);
+    EndPaint(window, &paint);
+}
+
+void ShowCollapsed(HWND window)
+{
+    RECT frame;
+    GetWindowRect(window, &frame);
+    SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, s_collapsed ? GetSystemMetrics(SM_CYCAPTION) + 8 : 170,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// What the engine would do on its own: report the network state and ask for a balloon.
+void DemoNetworkToggle(void)
+{
+    s_offline = !s_offline;
+    SendMessageW(s_trayWindow, WM_TRAY_SET_STATE, s_offline ? 1 : 0, 0);
+}
+
+void DemoBalloon(HWND window)
+{
+    static const WCHAR text[] = L"Матч начинается через 15 минут";
+    COPYDATASTRUCT data = { COPYDATA_BALLOON, sizeof(text), const_cast<WCHAR*>(text) };
+    SendMessageW(s_trayWindow, WM_COPYDATA, reinterpret_cast<WPARAM>(window), reinterpret_cast<LPARAM>(&data));
+}
+
+LRESULT CALLBACK EngineWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message >= WM_TRAY_CALLBACK && message <= WM_ENGINE_COLLAPSE_ON) {
+        Log(L"msg\t0x%04X\t%u\t%d", message, static_cast<unsigned>(wParam), static_cast<int>(lParam));
+        switch (message) {
+        case WM_ENGINE_COLLAPSE_ON:
+        case WM_ENGINE_COLLAPSE_OFF:
+            s_collapsed = message == WM_ENGINE_COLLAPSE_ON;
+            ShowCollapsed(window);
+            break;
+        case WM_ENGINE_SWITCH_SKIN:
+            s_skin = s_skin % 3 + 1;
+            break;
+        case WM_ENGINE_WALLPAPER_ON:
+        case WM_ENGINE_WALLPAPER_OFF:
+            s_wallpaper = message == WM_ENGINE_WALLPAPER_ON;
+            break;
+        case WM_ENGINE_TRAY_DBLCLK:
+            ShowWindow(window, SW_SHOWNORMAL);
+            SetForegroundWindow(window);
+            break;
+        }
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    }
+    switch (message) {
+    case WM_PAINT:
+        PaintWidget(window);
+        return 0;
+    case WM_LBUTTONUP:
+        DemoNetworkToggle();
+        InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    case WM_RBUTTONUP:
+        DemoBalloon(window);
+        return 0;
+    case WM_CLOSE:
+        return 0; // the widget ends with the Host, not on its own
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        DWORD n = GetEnvironmentVariableW(L"QUORNEL_BASE_LOG", s_logPath, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH)
+            s_logPath[0] = 0;
+        else
+            HookHostNotifyIcon(); // the Host adds its icon before it calls us
+    }
+    return TRUE;
+}
+
+QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow, Result* result)
+{
+    Log(L"run\ttray=%p\tcmdlen=%d\tdirlen=%d\tresult=%d,%u,%u", params->trayWindow, lstrlenW(params->commandLine),
+        lstrlenW(params->currentDirectory), result->code, result->error, result->reserved);
+    static WCHAR line[1100];
+    lstrcpyW(line, L"cmd\t");
+    lstrcatW(line, params->commandLine);
+    AppendLog(line);
+    lstrcpyW(line, L"dir\t");
+    lstrcatW(line, params->currentDirectory);
+    AppendLog(line);
+
+    WCHAR failure[64];
+    if (GetEnvironmentVariableW(L"QUORNEL_BASE_FAIL", failure, ARRAYSIZE(failure))) {
+        WCHAR* rest;
+        result->code = static_cast<INT32>(wcstol(failure, &rest, 10));
+        result->error = static_cast<UINT32>(wcstoul(rest, nullptr, 10));
+        return FALSE;
+    }
+
+    s_trayWindow = params->trayWindow;
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = EngineWindowProc;
+    windowClass.hInstance = GetModuleHandleW(L"base.dll");
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_HAND);
+    windowClass.lpszClassName = kEngineClass;
+    RegisterClassExW(&windowClass);
+    s_engineWindow = CreateWindowExW(WS_EX_TOOLWINDOW, kEngineClass, kEngineTitle, WS_POPUP | WS_CAPTION | WS_VISIBLE,
+                                     760, 40, 220, 170, nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (!s_engineWindow) {
+        result->code = QUORNEL_INIT_SYSTEM_ERROR;
+        result->error = GetLastError();
+        return FALSE;
+    }
+    *engineWindow = s_engineWindow;
+    return TRUE;
+}
+
+QUORNEL_ENGINE_API void ExitQuornel(void)
+{
+    Log(L"exit");
+    DestroyWindow(s_engineWindow);
+    s_engineWindow = nullptr;
+}

@@ -1,0 +1,39 @@
+#include "file_times.h"
+
+namespace {
+
+// Left in the record when the file is not found.
+const SYSTEMTIME kDefaultFileTime = { 1700, 1, 0, 1, 0, 0, 0, 0 };
+
+} // namespace
+
+bool GetFileLastWriteTime(const WCHAR* path, SYSTEMTIME* time)
+{
+    if (!path || !time)
+        return false;
+    *time = kDefaultFileTime;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return FileTimeToSystemTime(&found.ftLastWriteTime, time) != FALSE;
+}
+
+ULONGLONG SystemTimeToTicks(const SYSTEMTIME* time)
+{
+    if (!time)
+        return 0;
+    // A record that is no real date does not convert and counts as 0 ticks.
+    FILETIME fileTime = {};
+    if (!SystemTimeToFileTime(time, &fileTime))
+        return 0;
+    return (static_cast<ULONGLONG>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
+}
+
+int CompareSystemTimes(const SYSTEMTIME* a, const SYSTEMTIME* b)
+{
+    ULONGLONG ta = SystemTimeToTicks(a);
+    ULONGLONG tb = SystemTimeToTicks(b);
+    return ta == tb ? 0 : (ta > tb ? 1 : -1);
+}

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test under Wine. Installs what is missing.
+# BUILD_DIR chooses the build folder (default: build/).
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/wine-env.sh"
+ensure_packages || exit 1
+build=${BUILD_DIR:-$root/build}
+build_tree "$build" || exit 1
+
+export WINEPREFIX="$build/wineprefix"
+ensure_display || exit 1
+trap 'stop_prefix; stop_display' EXIT
+ensure_prefix
+"$WINESERVER" -p # one server for the whole run: later programs start without paying for it
+
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 180

@@ -1,0 +1,86 @@
+# Shared set-up for building and running the programs under Wine.
+# Sourced by the other scripts; every function is idempotent.
+
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG="${WINEDEBUG:--all}"
+
+QUORNEL_PACKAGES="cmake make python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
+wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest"
+
+# Installs whatever of the build and run tools is missing.
+ensure_packages() {
+    local missing=() p
+    for p in $QUORNEL_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    echo "installing: ${missing[*]}" >&2
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+}
+
+# Configures and builds into $1 (the build folder).
+build_tree() {
+    local root build
+    root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    build=$1
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+    cmake --build "$build" -j"$(nproc)"
+}
+
+# Gives this shell an X display: the user's when it answers, else a private Xvfb
+# that stop_display ends.
+QUORNEL_XVFB_PID=""
+ensure_display() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+        return 0
+    fi
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    QUORNEL_XVFB_PID=$!
+    local num
+    read -r -t 20 num <"$fifo" || { rm -f "$fifo"; echo "Xvfb did not start" >&2; return 1; }
+    rm -f "$fifo"
+    export DISPLAY=":$num"
+    export QUORNEL_HEADLESS=1
+}
+
+stop_display() {
+    if [ -n "$QUORNEL_XVFB_PID" ]; then
+        kill "$QUORNEL_XVFB_PID" 2>/dev/null
+        wait "$QUORNEL_XVFB_PID" 2>/dev/null
+        QUORNEL_XVFB_PID=""
+    fi
+}
+
+# Creates the Wine prefix $WINEPREFIX once (serially, under a lock) and makes every
+# program in it run inside one virtual desktop, where the notification area exists.
+ensure_prefix() {
+    : "${WINEPREFIX:?set WINEPREFIX to the prefix in the build folder}"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        [ -f "$WINEPREFIX/.quornel-ready" ] && exit 0
+        "$WINE64" wineboot -i >/dev/null 2>&1
+        local reg="$WINEPREFIX/quornel-desktop.reg"
+        printf '%s\r\n' 'REGEDIT4' '' \
+            '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
+            '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '' >"$reg"
+        "$WINE64" regedit /S "$reg" >/dev/null 2>&1
+        "$WINESERVER" -w
+        touch "$WINEPREFIX/.quornel-ready"
+    ) 9>"$WINEPREFIX.lock"
+}
+
+# Stops the wineserver of this prefix only (and with it every program in it).
+stop_prefix() {
+    [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] && "$WINESERVER" -k >/dev/null 2>&1
+    return 0
+}

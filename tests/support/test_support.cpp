@@ -1,0 +1,298 @@
+#include "test_support.h"
+
+#include <shellapi.h>
+
+namespace qt {
+
+std::wstring BinDir()
+{
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.find_last_of(L"\\/"));
+}
+
+std::wstring BinPath(const std::wstring& name)
+{
+    return BinDir() + L"\\" + name;
+}
+
+static void DeleteFolder(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = dir + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteFolder(path);
+            } else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(dir.c_str());
+}
+
+std::wstring MakeWorkDir(const std::wstring& name)
+{
+    std::wstring root = BinDir() + L"\\testwork";
+    CreateDirectoryW(root.c_str(), nullptr);
+    std::wstring dir = root + L"\\" + name;
+    DeleteFolder(dir);
+    CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+void CopyImages(const std::wstring& dir)
+{
+    std::wstring images = dir + L"\\images";
+    CreateDirectoryW(images.c_str(), nullptr);
+    for (const wchar_t* name : { L"tray.ico", L"tray_offline.ico" })
+        CopyFileW((BinDir() + L"\\images\\" + name).c_str(), (images + L"\\" + name).c_str(), FALSE);
+}
+
+bool FileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadFileBytes(const std::wstring& path)
+{
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char chunk[65536];
+    DWORD got;
+    while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+Process Start(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& dir)
+{
+    Process process;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    if (CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       dir.empty() ? nullptr : dir.c_str(), &startup, &info)) {
+        CloseHandle(info.hThread);
+        process.handle = info.hProcess;
+        process.id = info.dwProcessId;
+    }
+    return process;
+}
+
+bool WaitExit(Process& process, DWORD ms, DWORD* exitCode)
+{
+    if (!process.handle || WaitForSingleObject(process.handle, ms) != WAIT_OBJECT_0)
+        return false;
+    DWORD code = 0;
+    GetExitCodeProcess(process.handle, &code);
+    if (exitCode)
+        *exitCode = code;
+    CloseHandle(process.handle);
+    process.handle = nullptr;
+    return true;
+}
+
+void Kill(Process& process)
+{
+    if (!process.handle)
+        return;
+    if (WaitForSingleObject(process.handle, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process.handle, 99);
+        WaitForSingleObject(process.handle, 5000);
+    }
+    CloseHandle(process.handle);
+    process.handle = nullptr;
+}
+
+HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* title, DWORD ms)
+{
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindWindowW(windowClass, title)) != nullptr; }, ms);
+    return found;
+}
+
+HWND WaitForMessageBox(const wchar_t* caption, DWORD ms)
+{
+    return WaitForWindow(L"#32770", caption, ms);
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[4096] = {};
+    GetWindowTextW(window, text, ARRAYSIZE(text));
+    return text;
+}
+
+std::wstring MessageBoxText(HWND box)
+{
+    // The box's text is its static control 0xFFFF.
+    wchar_t text[4096] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, ARRAYSIZE(text));
+    return text;
+}
+
+void DismissMessageBox(HWND box)
+{
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    WaitUntil([&] { return !IsWindow(box); }, 5000);
+}
+
+int DismissAllMessageBoxes(const wchar_t* caption)
+{
+    int count = 0;
+    while (HWND box = FindWindowW(L"#32770", caption)) {
+        DismissMessageBox(box);
+        if (++count > 20)
+            break;
+    }
+    return count;
+}
+
+std::wstring Utf8ToWide(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(n, 0);
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
+    return wide;
+}
+
+std::string WideToUtf8(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(n, 0);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
+    return bytes;
+}
+
+std::vector<std::wstring> Split(const std::wstring& line, wchar_t separator)
+{
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t end = line.find(separator, start);
+        parts.push_back(line.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (end == std::wstring::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
+std::vector<std::wstring> ReadLog(const std::wstring& path)
+{
+    std::vector<std::wstring> lines = Split(Utf8ToWide(ReadFileBytes(path)), L'\n');
+    if (!lines.empty() && lines.back().empty())
+        lines.pop_back();
+    return lines;
+}
+
+std::vector<std::wstring> LogLines(const std::wstring& path, const std::wstring& kind)
+{
+    std::vector<std::wstring> matching;
+    for (const std::wstring& line : ReadLog(path))
+        if (line.compare(0, kind.size(), kind) == 0 && (line.size() == kind.size() || line[kind.size()] == L'\t'))
+            matching.push_back(line);
+    return matching;
+}
+
+bool WaitForLogLine(const std::wstring& path, const std::wstring& kind, size_t count, DWORD ms)
+{
+    return WaitUntil([&] { return LogLines(path, kind).size() >= count; }, ms);
+}
+
+std::wstring Field(const std::wstring& line, const std::wstring& key)
+{
+    for (const std::wstring& part : Split(line))
+        if (part.compare(0, key.size() + 1, key + L"=") == 0)
+            return part.substr(key.size() + 1);
+    return std::wstring();
+}
+
+std::vector<UINT> EngineMessages(const std::wstring& logPath)
+{
+    std::vector<UINT> numbers;
+    for (const std::wstring& line : LogLines(logPath, L"msg"))
+        numbers.push_back(wcstoul(Split(line)[1].c_str(), nullptr, 16));
+    return numbers;
+}
+
+const wchar_t kHostCaption[] = L"Кворнел Чемпионата мира по Футболу 2010";
+const wchar_t kTrayTitle[] = L"Quornel Football World Cup 2010";
+
+bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail, const wchar_t* engineFailure,
+               bool withImages)
+{
+    run.dir = MakeWorkDir(name);
+    if (withImages)
+        CopyImages(run.dir);
+    run.log = run.dir + L"\\engine.log";
+    SetEnvironmentVariableW(L"QUORNEL_BASE_LOG", run.log.c_str());
+    SetEnvironmentVariableW(L"QUORNEL_BASE_FAIL", engineFailure);
+    run.process = Start(BinPath(L"tessmark_quornel.exe"), L"football " + tail, run.dir);
+    SetEnvironmentVariableW(L"QUORNEL_BASE_FAIL", nullptr);
+    if (!run.process.handle || !WaitForLogLine(run.log, L"run"))
+        return false;
+    run.tray = FindWindowW(L"tray_wnd", kTrayTitle);
+    return run.tray != nullptr;
+}
+
+bool ExitHost(HostRun& run, DWORD* exitCode)
+{
+    PostMessageW(run.tray, WM_COMMAND, 300, 0);
+    return WaitExit(run.process, kWaitMs, exitCode);
+}
+
+void CleanUpHost(HostRun& run)
+{
+    if (run.process.handle && WaitForSingleObject(run.process.handle, 0) != WAIT_OBJECT_0) {
+        DismissAllMessageBoxes(kHostCaption);
+        Kill(run.process);
+    }
+    Kill(run.process);
+}
+
+bool TrayIconPresent(HWND tray)
+{
+    // A modify that changes nothing succeeds only for an icon the shell holds.
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = tray;
+    data.uID = 0;
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+void DeleteTree(const wchar_t* subKey)
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, subKey);
+}
+
+} // namespace qt

@@ -1,0 +1,102 @@
+// Helpers for tests that start the real programs under Wine and drive them as a
+// user and the engine would. Every wait has a time-out.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace qt {
+
+const DWORD kWaitMs = 15000;
+
+// Folder of the running test program: the build's bin folder with both programs,
+// base.dll and images/.
+std::wstring BinDir();
+std::wstring BinPath(const std::wstring& name);
+
+// A fresh, empty folder below bin/testwork for one test.
+std::wstring MakeWorkDir(const std::wstring& name);
+// Copies bin/images into dir/images, as an install folder has it.
+void CopyImages(const std::wstring& dir);
+bool FileExists(const std::wstring& path);
+std::string ReadFileBytes(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+
+// Starts exe with the full command line `commandLine` in `dir`; null on failure.
+struct Process {
+    HANDLE handle = nullptr;
+    DWORD id = 0;
+};
+Process Start(const std::wstring& exe, const std::wstring& commandLine, const std::wstring& dir);
+// Waits for the end; true and the exit code when it ended in time.
+bool WaitExit(Process& process, DWORD ms, DWORD* exitCode);
+// Ends a process that is still running and closes the handle.
+void Kill(Process& process);
+
+// Polls until the predicate holds or ms pass.
+template <class F> bool WaitUntil(F predicate, DWORD ms = kWaitMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (predicate())
+            return true;
+        if (GetTickCount() - start > ms)
+            return false;
+        Sleep(20);
+    }
+}
+
+// Top-level window by class (or null) and exact title, waited for.
+HWND WaitForWindow(const wchar_t* windowClass, const wchar_t* title, DWORD ms = kWaitMs);
+// A message box (dialog class #32770) of that caption, waited for.
+HWND WaitForMessageBox(const wchar_t* caption, DWORD ms = kWaitMs);
+std::wstring MessageBoxText(HWND box);
+// Presses the box's OK button.
+void DismissMessageBox(HWND box);
+// Closes every message box of that caption that is open now; returns how many.
+int DismissAllMessageBoxes(const wchar_t* caption);
+std::wstring WindowText(HWND window);
+
+// The stand-in engine's log: UTF-8 lines of tab-separated fields.
+std::vector<std::wstring> ReadLog(const std::wstring& path);
+// Lines whose first field is `kind` ("msg", "notify", "run", "cmd", "dir", "exit").
+std::vector<std::wstring> LogLines(const std::wstring& path, const std::wstring& kind);
+bool WaitForLogLine(const std::wstring& path, const std::wstring& kind, size_t count = 1, DWORD ms = kWaitMs);
+// The field "key=value" of a tab-separated line; empty when absent.
+std::wstring Field(const std::wstring& line, const std::wstring& key);
+std::vector<std::wstring> Split(const std::wstring& line, wchar_t separator = L'\t');
+
+// Engine messages received, in order, as their numbers.
+std::vector<UINT> EngineMessages(const std::wstring& logPath);
+
+std::wstring Utf8ToWide(const std::string& text);
+std::string WideToUtf8(const std::wstring& text);
+
+// One Host started by a test in a work folder of its own (with images/), its
+// stand-in engine logging to `log`.
+struct HostRun {
+    std::wstring dir;
+    std::wstring log;
+    Process process;
+    HWND tray = nullptr;
+};
+extern const wchar_t kHostCaption[];
+extern const wchar_t kTrayTitle[];
+// Starts tessmark_quornel.exe with "football <tail>"; with `engineFailure` ("code error")
+// the stand-in's RunQuornel fails so. Waits for the engine's "run" line and the
+// tray window; false if either does not come.
+bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail,
+               const wchar_t* engineFailure = nullptr, bool withImages = true);
+// Picks "Выход" (command 300) and waits for the end; true with the exit code.
+bool ExitHost(HostRun& run, DWORD* exitCode);
+// Whatever a failed test left: boxes closed, the process ended.
+void CleanUpHost(HostRun& run);
+// Asks the notification area whether the tray window's icon 0 is there.
+bool TrayIconPresent(HWND tray);
+
+// Registry helpers on HKEY_CURRENT_USER.
+void DeleteTree(const wchar_t* subKey);
+
+} // namespace qt
