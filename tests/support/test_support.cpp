@@ -57,6 +57,19 @@ void CopyImages(const std::wstring& dir)
         CopyFileW((BinDir() + L"\\images\\" + name).c_str(), (images + L"\\" + name).c_str(), FALSE);
 }
 
+void MakeInstallFolder(const std::wstring& dir, bool withImages)
+{
+    for (const wchar_t* name : { L"tessmark_quornel.exe", L"base.dll" })
+        CopyFileW(BinPath(name).c_str(), (dir + L"\\" + name).c_str(), FALSE);
+    if (withImages)
+        CopyImages(dir);
+}
+
+std::wstring HostExe(const std::wstring& dir)
+{
+    return dir + L"\\tessmark_quornel.exe";
+}
+
 bool FileExists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -252,12 +265,11 @@ bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail,
                bool withImages)
 {
     run.dir = MakeWorkDir(name);
-    if (withImages)
-        CopyImages(run.dir);
+    MakeInstallFolder(run.dir, withImages);
     run.log = run.dir + L"\\engine.log";
     SetEnvironmentVariableW(L"QUORNEL_BASE_LOG", run.log.c_str());
     SetEnvironmentVariableW(L"QUORNEL_BASE_FAIL", engineFailure);
-    run.process = Start(BinPath(L"tessmark_quornel.exe"), L"football " + tail, run.dir);
+    run.process = Start(HostExe(run.dir), L"football " + tail, run.dir);
     SetEnvironmentVariableW(L"QUORNEL_BASE_FAIL", nullptr);
     if (!run.process.handle || !WaitForLogLine(run.log, L"run"))
         return false;

@@ -20,6 +20,10 @@ std::wstring BinPath(const std::wstring& name);
 std::wstring MakeWorkDir(const std::wstring& name);
 // Copies bin/images into dir/images, as an install folder has it.
 void CopyImages(const std::wstring& dir);
+// Makes dir an install folder: the Host, base.dll and (unless told not to) images/.
+// The programs then run from there, so nothing is found beside the build's copies.
+void MakeInstallFolder(const std::wstring& dir, bool withImages = true);
+std::wstring HostExe(const std::wstring& dir);
 bool FileExists(const std::wstring& path);
 std::string ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
@@ -84,7 +88,7 @@ struct HostRun {
 };
 extern const wchar_t kHostCaption[];
 extern const wchar_t kTrayTitle[];
-// Starts tessmark_quornel.exe with "football <tail>"; with `engineFailure` ("code error")
+// Starts dir\\tessmark_quornel.exe (an install folder) with "football <tail>"; with `engineFailure` ("code error")
 // the stand-in's RunQuornel fails so. Waits for the engine's "run" line and the
 // tray window; false if either does not come.
 bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail,
