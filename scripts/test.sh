@@ -13,5 +13,9 @@ ensure_display || exit 1
 trap 'stop_prefix; stop_display' EXIT
 ensure_prefix
 "$WINESERVER" -p # one server for the whole run: later programs start without paying for it
+# Wine's desktop and services start with the first program and inherit its output;
+# start them here, from a program whose output CTest does not wait for.
+"$WINE64" "$build/bin/quornel_drive.exe" hold >/dev/null 2>&1 &
+"$WINE64" cmd /c exit >/dev/null 2>&1
 
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 180

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Pictures for the README: under Xvfb and the Wine desktop, starts the widget
+# through the Loader and saves PNG screenshots to docs/: the desktop with the
+# widget and its tray icon, the open tray menu, the proxy dialog in both modes.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/wine-env.sh"
+ensure_packages || exit 1
+build=${BUILD_DIR:-$root/build}
+build_tree "$build" || exit 1
+
+export WINEPREFIX="$build/wineprefix"
+unset DISPLAY # always a private Xvfb: the pictures must not show the user's screen
+ensure_display || exit 1
+trap 'stop_prefix; stop_display' EXIT
+ensure_prefix
+
+# A fresh profile: the dialog shows the automatic mode first.
+"$WINE64" reg delete 'HKCU\Software\Morvane' /f >/dev/null 2>&1
+
+bin="$build/bin"
+drive() { "$WINE64" "$bin/quornel_drive.exe" "$@"; }
+shoot() { sleep 0.7; import -window root -strip -define png:compression-level=9 "$root/docs/$1" && echo "docs/$1"; }
+
+mkdir -p "$root/docs"
+cd "$bin" || exit 1
+"$WINE64" tessmark_quornel_loader.exe /firstrun
+drive menu && drive close # waits for the Host
+shoot widget.png
+drive menu && shoot tray-menu.png && drive close
+drive proxy && shoot proxy-automatic.png
+drive toggle && drive fill && shoot proxy-manual.png
+"$WINE64" tessmark_quornel.exe /exit

@@ -1,0 +1,278 @@
+// Hostile input from outside, bounded in count and time: random host-range
+// messages, commands and copies from another process, registry values of every
+// type and size, command-line tails of every length. Afterwards the Host still
+// answers, ends cleanly on "Выход", leaked nothing and wrote nothing unsaved.
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+#include <cstdio>
+#include <map>
+#include <random>
+
+using namespace qt;
+
+namespace {
+
+const wchar_t kProxyKey[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
+const wchar_t kSettingsKey[] = L"Software\\Morvane\\Tessmark";
+const wchar_t kProxyCaption[] = L"Настройки прокси — кворнел Чемпионата мира по Футболу 2010";
+const UINT WM_TRAY_CALLBACK = 0x3006;
+
+struct Counts {
+    int messages = 0, inputs = 0, failures = 0;
+};
+
+// Every value of a key: name -> type and bytes.
+std::map<std::wstring, std::pair<DWORD, std::string>> Snapshot(const wchar_t* subKey)
+{
+    std::map<std::wstring, std::pair<DWORD, std::string>> values;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256, type = 0, size = 65536;
+        std::string data(size, 0);
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) !=
+            ERROR_SUCCESS)
+            break;
+        data.resize(size);
+        values[name] = { type, data };
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+bool Answers(HWND window)
+{
+    DWORD_PTR ignored;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+}
+
+int TopLevelWindowsOf(DWORD processId)
+{
+    struct Search { DWORD id; int count; } search = { processId, 0 };
+    EnumWindows([](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        s->count += owner == s->id;
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.count;
+}
+
+void CloseMenus()
+{
+    for (int i = 0; i < 5; ++i) {
+        HWND menu = FindWindowW(L"#32768", nullptr);
+        if (!menu || !IsWindowVisible(menu))
+            return;
+        PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        WaitUntil([&] { return !IsWindowVisible(menu); }, 2000);
+    }
+}
+
+class HostileInput : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        std::printf("sweep: %d messages sent, %d inputs tried, %d failures\n", counts.messages, counts.inputs,
+                    counts.failures + (HasFailure() ? 1 : 0));
+        CleanUpHost(run);
+        DismissAllMessageBoxes(kHostCaption);
+    }
+
+    void Send(UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        DWORD_PTR ignored;
+        ++counts.messages;
+        if (!SendMessageTimeoutW(run.tray, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &ignored))
+            ++counts.failures;
+    }
+
+    void SendCopy(ULONG_PTR kind, const std::string& bytes)
+    {
+        COPYDATASTRUCT copy = { kind, static_cast<DWORD>(bytes.size()), const_cast<char*>(bytes.data()) };
+        Send(WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy));
+    }
+
+    HostRun run;
+    Counts counts;
+    std::mt19937_64 random{ 20100611 };
+};
+
+TEST_F(HostileInput, MessagesCommandsAndCopiesFromAnotherProcess)
+{
+    DeleteTree(L"Software\\Morvane");
+    ASSERT_TRUE(StartHost(run, L"sweep_messages", L""));
+    const int windowsAtStart = TopLevelWindowsOf(run.process.id);
+    auto proxyBefore = Snapshot(kProxyKey);
+
+    const LPARAM mouse[] = { WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, 0x402, 0x404 };
+    const WPARAM commands[] = { 100, 200, 210, 220, MAKEWPARAM(300, 1), MAKEWPARAM(200, 1), 0, 0xFFFF };
+    for (int i = 0; i < 3000; ++i) {
+        switch (random() % 4) {
+        case 0: { // the host range with any parameters (no right-button release: its menu is modal)
+            UINT message = 0x3000 + static_cast<UINT>(random() % 0x100);
+            LPARAM lParam = random() % 2 ? static_cast<LPARAM>(random()) : mouse[random() % 7];
+            if (message == WM_TRAY_CALLBACK && lParam == WM_RBUTTONUP)
+                lParam = 0;
+            Send(message, static_cast<WPARAM>(random()), lParam);
+            break;
+        }
+        case 1:
+            Send(WM_COMMAND, random() % 2 ? commands[random() % 8] : static_cast<WPARAM>(random()) | 0x10000, 0);
+            break;
+        default: { // copies of any kind, size and content, mostly without a terminator
+            std::string bytes(random() % 700, 0);
+            for (char& c : bytes)
+                c = static_cast<char>(random());
+            SendCopy(random() % 3 ? 2 : random(), bytes);
+            break;
+        }
+        }
+    }
+    SendCopy(2, std::string());
+    SendCopy(2, std::string(1 << 20, '\x7f'));
+    CloseMenus();
+
+    EXPECT_TRUE(Answers(run.tray));
+    EXPECT_TRUE(TrayIconPresent(run.tray));
+    // The proxy dialog may have been opened by command 200; nothing else may appear.
+    int proxyDialogs = FindWindowW(nullptr, kProxyCaption) ? 1 : 0;
+    EXPECT_EQ(windowsAtStart + proxyDialogs, TopLevelWindowsOf(run.process.id));
+
+    DWORD code = 1;
+    ASSERT_TRUE(ExitHost(run, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(1u, LogLines(run.log, L"exit").size());
+    EXPECT_FALSE(TrayIconPresent(run.tray));
+    EXPECT_EQ(proxyBefore, Snapshot(kProxyKey)) << "an open dialog is not saved at exit";
+    EXPECT_TRUE(Snapshot(kSettingsKey).empty()) << "the Host never writes the settings key";
+}
+
+TEST_F(HostileInput, RegistryValuesOfEveryTypeAndSize)
+{
+    DeleteTree(L"Software\\Morvane");
+    ASSERT_TRUE(StartHost(run, L"sweep_registry", L""));
+    const DWORD types[] = { REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_DWORD_BIG_ENDIAN,
+                            REG_MULTI_SZ, REG_QWORD };
+    const DWORD sizes[] = { 0, 1, 3, 5, 519, 520, 521, 4096 };
+    const wchar_t* proxyValues[] = { L"proxy_type", L"proxy_server", L"proxy_user", L"proxy_password" };
+    HKEY proxy, settings;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kProxyKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &proxy, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &settings, nullptr));
+
+    for (DWORD type : types) {
+        for (DWORD size : sizes) {
+            SCOPED_TRACE(testing::Message() << "type " << type << " size " << size);
+            // Text-like data without a terminator anywhere: "mmmm…" ('m' in both bytes).
+            std::string data(size, 'm');
+            for (const wchar_t* name : proxyValues)
+                RegSetValueExW(proxy, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), size);
+            RegSetValueExW(settings, L"b_use_custom_wallpaper", 0, type, reinterpret_cast<const BYTE*>(data.data()), size);
+            auto before = Snapshot(kProxyKey);
+            ++counts.inputs;
+
+            // The menu reads the wallpaper flag; the dialog reads the proxy values.
+            PostMessageW(run.tray, WM_TRAY_CALLBACK, 0, WM_RBUTTONUP);
+            WaitUntil([] { HWND m = FindWindowW(L"#32768", nullptr); return m && IsWindowVisible(m); }, 5000);
+            CloseMenus();
+            Send(WM_COMMAND, 200, 0);
+            HWND dialog = WaitForWindow(L"#32770", kProxyCaption, 5000);
+            ASSERT_NE(nullptr, dialog);
+            for (int id : { 1003, 1004, 1005 }) {
+                wchar_t text[1024] = {};
+                int length = GetDlgItemTextW(dialog, id, text, 1024);
+                EXPECT_LE(length, 259) << "a text longer than the registry buffer was shown";
+                if (length != 0 && length != 259)
+                    ++counts.failures;
+            }
+            EXPECT_EQ(before, Snapshot(kProxyKey)) << "opening must not write";
+            EXPECT_TRUE(Answers(run.tray));
+            // Tear-down of an open dialog saves nothing; the user's close would.
+            SendMessageW(dialog, WM_CLOSE, 0, 0);
+            EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5000));
+            auto saved = Snapshot(kProxyKey);
+            for (const wchar_t* name : proxyValues) {
+                ASSERT_EQ(1u, saved.count(name));
+                EXPECT_EQ(static_cast<DWORD>(REG_SZ), saved[name].first);
+                const std::string& bytes = saved[name].second;
+                EXPECT_TRUE(bytes.size() >= 2 && bytes.size() <= 520 && bytes.size() % 2 == 0);
+                EXPECT_EQ(0, bytes[bytes.size() - 1] | bytes[bytes.size() - 2]) << "stored text ends in its NUL";
+            }
+        }
+    }
+    RegCloseKey(proxy);
+    RegCloseKey(settings);
+    EXPECT_TRUE(Answers(run.tray));
+    DWORD code = 1;
+    ASSERT_TRUE(ExitHost(run, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(1u, LogLines(run.log, L"exit").size());
+}
+
+// Tails of every length, some with unpaired surrogates, to both programs.
+std::wstring RandomTail(std::mt19937_64& random, size_t length)
+{
+    std::wstring tail(length, L'a');
+    for (wchar_t& c : tail) {
+        switch (random() % 6) {
+        case 0: c = static_cast<wchar_t>(0xD800 + random() % 0x800); break; // lone surrogate halves
+        case 1: c = static_cast<wchar_t>(0x0410 + random() % 0x40); break;  // Cyrillic
+        case 2: c = L' '; break;
+        case 3: c = L'"'; break;
+        default: c = static_cast<wchar_t>(0x21 + random() % 0x5E); break;
+        }
+    }
+    return tail;
+}
+
+TEST_F(HostileInput, CommandLineTailsOfEveryLength)
+{
+    const size_t lengths[] = { 0, 1, 249, 250, 251, 998, 999, 1000, 5000, 32000, 40000 };
+    for (size_t length : lengths) {
+        SCOPED_TRACE(testing::Message() << "tail of " << length);
+        std::wstring tail = RandomTail(random, length);
+        tail.erase(0, tail.find_first_not_of(L' ')); // the tail begins after the blanks
+        ++counts.inputs;
+        if (tail.find(L"/exit") != std::wstring::npos || tail.find(L"/firstrun") != std::wstring::npos)
+            continue;
+
+        // The Host hands at most 999 units to the engine.
+        ASSERT_TRUE(StartHost(run, L"sweep_tail", tail)) << "the Host must start with any tail";
+        auto runLine = LogLines(run.log, L"run");
+        ASSERT_EQ(1u, runLine.size());
+        EXPECT_EQ(std::to_wstring((std::min)(tail.size(), static_cast<size_t>(999))), Field(runLine[0], L"cmdlen"));
+        DWORD code = 1;
+        ASSERT_TRUE(ExitHost(run, &code));
+        EXPECT_EQ(0u, code);
+
+        // The Loader passes at most 250 units on and starts the Host either way.
+        run.dir = MakeWorkDir(L"sweep_loader");
+        MakeInstallFolder(run.dir);
+        CopyFileW(BinPath(L"tessmark_quornel_loader.exe").c_str(), (run.dir + L"\\tessmark_quornel_loader.exe").c_str(), FALSE);
+        run.log = run.dir + L"\\engine.log";
+        SetEnvironmentVariableW(L"QUORNEL_BASE_LOG", run.log.c_str());
+        Process loader = Start(run.dir + L"\\tessmark_quornel_loader.exe", L"tessmark_quornel_loader.exe " + tail, run.dir);
+        DWORD loaderCode = 1;
+        ASSERT_TRUE(WaitExit(loader, kWaitMs, &loaderCode));
+        EXPECT_EQ(0u, loaderCode);
+        ASSERT_TRUE(WaitForLogLine(run.log, L"run"));
+        size_t passed = wcstoul(Field(LogLines(run.log, L"run")[0], L"cmdlen").c_str(), nullptr, 10);
+        EXPECT_LE(passed, 250u);
+        EXPECT_GE(passed, (std::min)(tail.size(), static_cast<size_t>(249)));
+        HWND tray = WaitForWindow(L"tray_wnd", kTrayTitle);
+        ASSERT_NE(nullptr, tray);
+        DWORD hostId = 0;
+        GetWindowThreadProcessId(tray, &hostId);
+        run.process.handle = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, hostId);
+        run.tray = tray;
+        ASSERT_TRUE(ExitHost(run, &code));
+        EXPECT_EQ(0u, code);
+    }
+}
+
+} // namespace

@@ -1,0 +1,83 @@
+// quornel_drive COMMAND: acts on the running widget as a user would and waits
+// (at most 10 s) until the result is on the screen. Exit code 0 when it is.
+//   menu     right-click the tray icon: the tray menu opens at (900, 740)
+//   close    close an open menu
+//   proxy    pick "Настройки прокси..." and wait for the dialog
+//   toggle   click the dialog's "Автоматически" checkbox
+//   fill     type a server, login and password into the dialog
+//   hold     keep a hidden window on the desktop until the prefix stops (test runs
+//            start it first, so that Wine's desktop and services are started once,
+//            by a process whose output nobody waits for)
+#include <windows.h>
+
+#include <string.h>
+#include <wchar.h>
+
+namespace {
+
+const wchar_t kTrayTitle[] = L"Quornel Football World Cup 2010";
+const wchar_t kProxyCaption[] = L"Настройки прокси — кворнел Чемпионата мира по Футболу 2010";
+
+template <class F> bool WaitFor(F done)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (done())
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+HWND VisibleMenu(void)
+{
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2)
+        return 2;
+    const wchar_t* command = argv[1];
+    if (!wcscmp(command, L"hold")) {
+        CreateWindowExW(0, L"STATIC", L"quornel_drive hold", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+        return 0;
+    }
+    HWND tray = nullptr;
+    if (!WaitFor([&] { return (tray = FindWindowW(L"tray_wnd", kTrayTitle)) != nullptr; }))
+        return 1;
+    if (!wcscmp(command, L"menu")) {
+        SetCursorPos(900, 740);
+        PostMessageW(tray, 0x3006, 0, WM_RBUTTONUP);
+        return WaitFor([] { return VisibleMenu() != nullptr; }) ? 0 : 1;
+    }
+    if (!wcscmp(command, L"close")) {
+        if (HWND menu = VisibleMenu())
+            PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        return WaitFor([] { return VisibleMenu() == nullptr; }) ? 0 : 1;
+    }
+    if (!wcscmp(command, L"proxy")) {
+        SetCursorPos(700, 600);
+        PostMessageW(tray, WM_COMMAND, 200, 0);
+        return WaitFor([] { return FindWindowW(L"#32770", kProxyCaption) != nullptr; }) ? 0 : 1;
+    }
+    HWND dialog = FindWindowW(L"#32770", kProxyCaption);
+    if (!dialog)
+        return 1;
+    if (!wcscmp(command, L"toggle")) {
+        SendMessageW(GetDlgItem(dialog, 1000), BM_CLICK, 0, 0);
+        return 0;
+    }
+    if (!wcscmp(command, L"fill")) {
+        SetDlgItemTextW(dialog, 1003, L"proxy.example.net:3128");
+        SetDlgItemTextW(dialog, 1004, L"болельщик");
+        SetDlgItemTextW(dialog, 1005, L"secret");
+        return 0;
+    }
+    return 2;
+}
