@@ -1,0 +1,60 @@
+// Starting a tray program in the benchmark's install folder, timing it until it is
+// ready, and ending it as a user does. Every wait has a time-out.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace bench {
+
+// One way of starting a tray program, and the tray window that marks it ready.
+struct TrayProgram {
+    const wchar_t* key;         // short name for the report and the command line
+    const wchar_t* exe;         // the program created, a file of the install folder
+    const wchar_t* commandLine; // its full command line
+    const wchar_t* trayClass;   // the tray window that the started chain ends in
+    const wchar_t* trayTitle;
+    WPARAM exitCommand;         // WM_COMMAND id that ends it as a user would
+};
+
+extern const TrayProgram kHostDirect;          // tessmark_quornel.exe
+extern const TrayProgram kBaselineDirect;      // the baseline tray program
+extern const TrayProgram kHostViaLoader;       // tessmark_quornel_loader.exe -> Host
+extern const TrayProgram kBaselineViaLauncher; // baseline launcher -> baseline tray
+
+const DWORD kReadyTimeoutMs = 30000;
+const DWORD kEndTimeoutMs = 15000;
+
+// bin\testwork\bench: the Host, base.dll, images\, the Loader when built, and
+// both baseline programs. False when a program needed is missing from bin.
+bool PrepareInstallFolder(std::wstring* dir, bool* haveLoader);
+std::wstring InstallFolder();
+
+// A started chain: the process created and the tray program's own process.
+struct TrayRun {
+    HANDLE started = nullptr; // the created process (the tray program or its starter)
+    HANDLE tray = nullptr;    // the tray program's process, opened once it is ready
+    HWND window = nullptr;
+};
+
+// Ready: the tray window exists, the notification area holds its icon 0, and its
+// thread answers a sent message, which it does only when it takes messages (in its
+// loop). `ms` bounds the whole wait.
+bool WaitReady(const TrayProgram& program, DWORD ms, HWND* window);
+
+// Creates the program in `dir` and waits until ready. Gives the milliseconds from
+// just before process creation, or a negative value on failure.
+double StartAndTime(const std::wstring& dir, const TrayProgram& program, TrayRun* run);
+
+// Sends the program's exit command to the tray window and waits for the tray
+// program (and the created process) to end. False when either is still running
+// after the time-out or ended with an exit code other than 0.
+bool StopTray(const TrayProgram& program, TrayRun* run);
+// After a failure: message boxes of the Host closed, every process of the run ended.
+void CleanUp(const TrayProgram& program, TrayRun* run);
+
+// Opens the process that owns the window: to wait on it, read its exit code, end it.
+HANDLE OpenWindowProcess(HWND window);
+
+} // namespace bench
