@@ -20,6 +20,7 @@ start_program=tessmark_quornel.exe
 [ -f "$bin/tessmark_quornel_loader.exe" ] && start_program=tessmark_quornel_loader.exe
 cd "$bin" || exit 1
 QUORNEL_BASE_LOG="$log" "$WINE64" "$start_program" /firstrun &
+started=$!
 
 if [ -z "${QUORNEL_HEADLESS:-}" ]; then
     echo "The widget runs on display $DISPLAY; choose \"Выход\" in its tray menu to end it."
@@ -36,7 +37,7 @@ mkdir -p "$build/screenshots"
 shot="$build/screenshots/widget.png"
 import -window root "$shot" && echo "screenshot: $shot"
 "$WINE64" tessmark_quornel.exe /exit
-wait
+wait "$started"
 stop_prefix
 stop_display
 grep -q '^exit' "$log" || { echo "the widget did not run" >&2; exit 1; }

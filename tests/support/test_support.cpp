@@ -273,7 +273,9 @@ bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail,
     SetEnvironmentVariableW(L"QUORNEL_BASE_FAIL", nullptr);
     if (!run.process.handle || !WaitForLogLine(run.log, L"run"))
         return false;
-    run.tray = FindWindowW(L"tray_wnd", kTrayTitle);
+    // The tray window the engine was given; after a failed engine start it may
+    // already be gone again.
+    run.tray = reinterpret_cast<HWND>(wcstoull(Field(LogLines(run.log, L"run")[0], L"tray").c_str(), nullptr, 16));
     return run.tray != nullptr;
 }
 

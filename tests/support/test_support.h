@@ -89,8 +89,8 @@ struct HostRun {
 extern const wchar_t kHostCaption[];
 extern const wchar_t kTrayTitle[];
 // Starts dir\\tessmark_quornel.exe (an install folder) with "football <tail>"; with `engineFailure` ("code error")
-// the stand-in's RunQuornel fails so. Waits for the engine's "run" line and the
-// tray window; false if either does not come.
+// the stand-in's RunQuornel fails so. Waits for the engine's "run" line, which
+// names the tray window; false if it does not come.
 bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail,
                const wchar_t* engineFailure = nullptr, bool withImages = true);
 // Picks "Выход" (command 300) and waits for the end; true with the exit code.

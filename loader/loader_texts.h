@@ -1,0 +1,29 @@
+// The Loader's file names, command lines, messages and exit codes.
+#pragma once
+
+#include <windows.h>
+
+// The three files, all looked up in the current directory (the installation folder).
+const WCHAR kPackageFileName[] = L"update_for_tessmark_quornel.tmp";
+const WCHAR kUpdateProgramFileName[] = L"update_for_tessmark_quornel.exe";
+const WCHAR kHostFileName[] = L"tessmark_quornel.exe";
+
+const WCHAR kUpdateCommandLine[] = L"update /verysilent";
+// "football" stands where a program name stands: the Host's tail is the Loader's.
+const WCHAR kHostCommandFormat[] = L"football %s";
+
+// The host command line buffer, terminator included, and the longest tail that fits
+// behind "football " (9 units) and before the terminator.
+const int kHostCommandLineSize = MAX_PATH;
+const int kMaxHostTailLength = kHostCommandLineSize - 9 - 1;
+
+const WCHAR kLoaderCaption[] = L"Кворнел Чемпионата мира по Футболу 2010";
+const WCHAR kCopyFailedText[] = L"debug: не могу скопировать update.tmp в update.exe";
+const WCHAR kUpdateNotStartedText[] = L"debug: не могу запустить update.exe";
+const WCHAR kHostNotStartedText[] = L"tessmark_quornel_loader.exe: не могу запустить tessmark_quornel.exe";
+
+// Exit codes.
+const int kExitHostStarted = 0;
+const int kExitCopyFailed = 1;
+const int kExitUpdateNotStarted = 2;
+const int kExitHostNotStarted = 3;
