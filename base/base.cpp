@@ -7,11 +7,20 @@
 //                      parameters and every Shell_NotifyIconW call of the Host are
 //                      appended as UTF-8 lines of tab-separated fields;
 //   QUORNEL_BASE_FAIL  "code error": RunQuornel fails with that Result.
+// On the two proxy messages the log also gets a "proxy" line with what the proxy
+// key holds at that moment, whether the proxy dialog still exists, and the
+// process's lowest free handle slot (a handle the Host leaves open moves it).
 #include <windows.h>
 #include <shellapi.h>
 #include <stdlib.h>
 
 #include "../host/engine_interface.h"
+#include "../host/proxy_dialog.h"
+#include "../host/settings_store.h"
+
+#ifdef _MSC_VER
+#pragma comment(lib, "advapi32.lib")
+#endif
 
 namespace {
 
@@ -102,6 +111,36 @@ void HookHostNotifyIcon(void)
     }
 }
 
+// Test aid: the proxy values as the engine would find them now (absent ones left
+// out), and dialog=1 while a window with the proxy dialog's caption exists.
+void LogProxyState(UINT message)
+{
+    // The next handle takes the lowest free slot (Wine counts no handles).
+    HANDLE slot = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    CloseHandle(slot);
+    static WCHAR line[2048];
+    wsprintfW(line, L"proxy\tmsg=0x%04X\tdialog=%d\tslot=%p", message,
+              FindWindowW(L"#32770", PROXY_DIALOG_CAPTION) != nullptr ? 1 : 0, slot);
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, PROXY_KEY, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        static const WCHAR* const names[][2] = { { VALUE_PROXY_TYPE, L"type" },
+                                                 { VALUE_PROXY_SERVER, L"server" },
+                                                 { VALUE_PROXY_USER, L"user" },
+                                                 { VALUE_PROXY_PASSWORD, L"password" } };
+        for (const auto& name : names) {
+            WCHAR text[REGISTRY_TEXT_UNITS + 1] = {};
+            DWORD type = 0, size = REGISTRY_TEXT_UNITS * sizeof(WCHAR);
+            if (RegQueryValueExW(key, name[0], nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS ||
+                type != REG_SZ)
+                continue;
+            wsprintfW(line + lstrlenW(line), L"\t%s=", name[1]);
+            lstrcatW(line, text);
+        }
+        RegCloseKey(key);
+    }
+    AppendLog(line);
+}
+
 void PaintWidget(HWND window)
 {
     PAINTSTRUCT paint;
@@ -145,6 +184,10 @@ LRESULT CALLBACK EngineWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     if (message >= WM_TRAY_CALLBACK && message <= WM_ENGINE_COLLAPSE_ON) {
         Log(L"msg\t0x%04X\t%u\t%d", message, static_cast<unsigned>(wParam), static_cast<int>(lParam));
         switch (message) {
+        case WM_ENGINE_PROXY_TEST:
+        case WM_ENGINE_PROXY_CLOSED:
+            LogProxyState(message);
+            break;
         case WM_ENGINE_COLLAPSE_ON:
         case WM_ENGINE_COLLAPSE_OFF:
             s_collapsed = message == WM_ENGINE_COLLAPSE_ON;

@@ -4,6 +4,7 @@
 
 #include "engine_interface.h"
 #include "host_warning.h"
+#include "proxy_dialog.h"
 #include "tray_window.h"
 
 namespace {
@@ -147,6 +148,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR tail, int)
     }
 
     DestroyWindow(trayWindow);
+    CloseProxyDialogWithoutSaving();
     RedrawEngineWindow();
     return 0;
 }

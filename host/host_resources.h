@@ -9,3 +9,15 @@
 #define IDM_EXIT             300
 
 #define IDI_HOST_PROGRAM     1
+
+// Dialog "proxy_settings": the mode checkbox, then the manual controls 1002 to 1009,
+// which are always enabled or disabled together. There is no control 1001.
+#define IDC_PROXY_AUTOMATIC      1000
+#define IDC_PROXY_MANUAL_GROUP   1002
+#define IDC_PROXY_SERVER         1003
+#define IDC_PROXY_USER           1004
+#define IDC_PROXY_PASSWORD       1005
+#define IDC_PROXY_SERVER_LABEL   1006
+#define IDC_PROXY_USER_LABEL     1007
+#define IDC_PROXY_PASSWORD_LABEL 1008
+#define IDC_PROXY_TEST           1009

@@ -5,6 +5,8 @@
 #include "engine_interface.h"
 #include "host_resources.h"
 #include "host_warning.h"
+#include "proxy_dialog.h"
+#include "settings_store.h"
 
 HWND g_engineWindow;
 
@@ -22,12 +24,6 @@ HMENU s_trayMenu;
 UINT s_taskbarCreated; // registered "TaskbarCreated": the notification area restarted
 
 static_assert(sizeof(NOTIFYICONDATAW) == 976, "the shell expects the full 64-bit record");
-
-void SendToEngine(UINT message)
-{
-    if (g_engineWindow)
-        SendMessageW(g_engineWindow, message, 0, 0);
-}
 
 HMENU TrayPopup(void)
 {
@@ -98,6 +94,9 @@ bool OnCommand(HWND window, WPARAM command)
     case IDM_CUSTOM_WALLPAPER:
         ToggleMenuItem(IDM_CUSTOM_WALLPAPER, WM_ENGINE_WALLPAPER_OFF, WM_ENGINE_WALLPAPER_ON);
         return true;
+    case IDM_PROXY_SETTINGS:
+        OpenProxyDialog(); // does nothing while the dialog is open
+        return true;
     case IDM_COLLAPSE:
         ToggleMenuItem(IDM_COLLAPSE, WM_ENGINE_COLLAPSE_OFF, WM_ENGINE_COLLAPSE_ON);
         return true;
@@ -143,6 +142,12 @@ void OnSetState(HWND window, WPARAM state)
 }
 
 } // namespace
+
+void SendToEngine(UINT message)
+{
+    if (g_engineWindow)
+        SendMessageW(g_engineWindow, message, 0, 0);
+}
 
 HICON CurrentTrayIcon(void)
 {
@@ -244,6 +249,11 @@ LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         if (OnCommand(window, wParam))
             return 0;
         break;
+    case WM_INITMENUPOPUP:
+        // Read afresh each time: other software writes the flag.
+        CheckMenuItem(reinterpret_cast<HMENU>(wParam), IDM_CUSTOM_WALLPAPER,
+                      MF_BYCOMMAND | (ReadUseCustomWallpaper() ? MF_CHECKED : MF_UNCHECKED));
+        return 0;
     case WM_TRAY_CALLBACK:
         OnTrayCallback(window, lParam);
         return 0;

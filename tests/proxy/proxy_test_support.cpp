@@ -1,0 +1,167 @@
+#include "proxy_test_support.h"
+
+namespace qt {
+
+const wchar_t kMorvaneKey[] = L"Software\\Morvane";
+const wchar_t kSettingsKeyPath[] = L"Software\\Morvane\\Tessmark";
+const wchar_t kProxyKeyPath[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
+const wchar_t kProxyCaption[] = L"Настройки прокси \x2014 кворнел Чемпионата мира по Футболу 2010";
+
+std::wstring RegValue::Text() const
+{
+    std::wstring text;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        wchar_t unit = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+        if (!unit)
+            break;
+        text.push_back(unit);
+    }
+    return text;
+}
+
+bool operator==(const RegValue& a, const RegValue& b)
+{
+    return a.exists == b.exists && a.type == b.type && a.data == b.data;
+}
+
+bool KeyExists(const wchar_t* path)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+int ValueCount(const wchar_t* path)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return -1;
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    return static_cast<int>(values);
+}
+
+RegValue ReadValue(const wchar_t* path, const wchar_t* name)
+{
+    RegValue value;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return value;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.data.resize(size);
+        if (RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS) {
+            value.exists = true;
+            value.data.resize(size);
+        }
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+bool WriteRaw(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
+{
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG status = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool WriteText(const wchar_t* path, const wchar_t* name, const std::wstring& text, DWORD type)
+{
+    return WriteRaw(path, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+bool WriteUnterminated(const wchar_t* path, const wchar_t* name, const std::wstring& text)
+{
+    // RegSetValueExW counts in a NUL that directly follows the data it is given;
+    // a unit other than NUL behind the text keeps the value unterminated.
+    std::wstring followed = text + L'!';
+    DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    return WriteRaw(path, name, REG_SZ, followed.data(), bytes) && ReadValue(path, name).data.size() == bytes;
+}
+
+bool WriteDword(const wchar_t* path, const wchar_t* name, DWORD value)
+{
+    return WriteRaw(path, name, REG_DWORD, &value, sizeof(value));
+}
+
+void WriteProxyValues(const std::wstring& type, const std::wstring& server, const std::wstring& user,
+                      const std::wstring& password)
+{
+    WriteText(kProxyKeyPath, L"proxy_type", type);
+    WriteText(kProxyKeyPath, L"proxy_server", server);
+    WriteText(kProxyKeyPath, L"proxy_user", user);
+    WriteText(kProxyKeyPath, L"proxy_password", password);
+}
+
+std::vector<std::pair<std::wstring, RegValue>> ProxyKeySnapshot()
+{
+    std::vector<std::pair<std::wstring, RegValue>> values;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kProxyKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = ARRAYSIZE(name);
+        if (RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        values.emplace_back(name, ReadValue(kProxyKeyPath, name));
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring ControlText(HWND dialog, int id)
+{
+    wchar_t text[1024] = {};
+    Send(GetDlgItem(dialog, id), WM_GETTEXT, ARRAYSIZE(text), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+void SetControlText(HWND dialog, int id, const std::wstring& text)
+{
+    Send(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+bool Checked(HWND dialog, int id)
+{
+    return Send(GetDlgItem(dialog, id), BM_GETCHECK) == BST_CHECKED;
+}
+
+bool Enabled(HWND dialog, int id)
+{
+    HWND control = GetDlgItem(dialog, id);
+    return control && IsWindowEnabled(control);
+}
+
+void Click(HWND dialog, int id)
+{
+    // The button notifies its dialog before BM_CLICK returns.
+    Send(GetDlgItem(dialog, id), BM_CLICK);
+}
+
+std::vector<HWND> ProxyDialogs()
+{
+    std::vector<HWND> found;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, nullptr, kProxyCaption)) != nullptr)
+        found.push_back(window);
+    return found;
+}
+
+} // namespace qt

@@ -1,0 +1,59 @@
+// Helpers for the proxy and settings tests: raw registry values under
+// HKEY_CURRENT_USER and a remote-controlled proxy dialog in the Host.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace qt {
+
+// The key the tests own; deleted at the start of each test.
+extern const wchar_t kMorvaneKey[];
+extern const wchar_t kSettingsKeyPath[];
+extern const wchar_t kProxyKeyPath[];
+// The dialog's caption, as the user sees it.
+extern const wchar_t kProxyCaption[];
+
+// A registry value as stored: its type and its raw bytes.
+struct RegValue {
+    bool exists = false;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    // The data read as UTF-16 up to the first NUL or the end of the data.
+    std::wstring Text() const;
+};
+
+bool KeyExists(const wchar_t* path);
+// Number of values in the key; -1 when the key is missing.
+int ValueCount(const wchar_t* path);
+RegValue ReadValue(const wchar_t* path, const wchar_t* name);
+// Writes raw bytes with any type (the key is created).
+bool WriteRaw(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes);
+// Writes text as REG_SZ (or `type`) with its terminating NUL.
+bool WriteText(const wchar_t* path, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ);
+// Writes text without any terminator, as other software may; false unless the
+// value holds exactly the text's bytes.
+bool WriteUnterminated(const wchar_t* path, const wchar_t* name, const std::wstring& text);
+bool WriteDword(const wchar_t* path, const wchar_t* name, DWORD value);
+// All four proxy values at once, as REG_SZ.
+void WriteProxyValues(const std::wstring& type, const std::wstring& server, const std::wstring& user,
+                      const std::wstring& password);
+
+// Every value of the proxy key (name, type, bytes): a snapshot to compare.
+std::vector<std::pair<std::wstring, RegValue>> ProxyKeySnapshot();
+bool operator==(const RegValue& a, const RegValue& b);
+
+// Cross-process calls to the Host's windows never wait longer than this.
+LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+std::wstring ControlText(HWND dialog, int id);
+void SetControlText(HWND dialog, int id, const std::wstring& text);
+bool Checked(HWND dialog, int id);
+bool Enabled(HWND dialog, int id);
+void Click(HWND dialog, int id);
+
+// All top-level windows that bear the dialog's caption.
+std::vector<HWND> ProxyDialogs();
+
+} // namespace qt
