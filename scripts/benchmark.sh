@@ -9,14 +9,12 @@
 #   ROUNDS        timed start-up rounds of each program, at least 10 (default: 15)
 #   IDLE_SECONDS  length of the idle measure (default: 10)
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/wine-env.sh"
-ensure_packages || exit 1
-build=${BUILD_DIR:-$root/build-bench}
 rounds=${ROUNDS:-15}
 idle_seconds=${IDLE_SECONDS:-10}
 [ "$rounds" -ge 10 ] 2>/dev/null || { echo "ROUNDS must be a number of at least 10" >&2; exit 1; }
-build_tree "$build" || exit 1
+. "$(dirname "$0")/wine-env.sh"
+prepare_run build-bench || exit 1
+build=$QUORNEL_BUILD
 
 bin="$build/bin"
 work="$bin/testwork/bench"
@@ -31,7 +29,6 @@ for program in bench_startup.exe bench_time.exe bench_baseline_tray.exe bench_ba
     [ -f "$bin/$program" ] || { echo "missing $bin/$program" >&2; exit 1; }
 done
 
-export WINEPREFIX="$build/wineprefix"
 ensure_display || exit 1
 trap 'stop_prefix; stop_display' EXIT
 ensure_prefix

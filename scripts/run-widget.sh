@@ -3,13 +3,9 @@
 # Without a display it runs under Xvfb, saves a screenshot of the Wine desktop to
 # <build>/screenshots/widget.png and then stops the Host with "/exit".
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/wine-env.sh"
-ensure_packages || exit 1
-build=${BUILD_DIR:-$root/build}
-build_tree "$build" || exit 1
-
-export WINEPREFIX="$build/wineprefix"
+. "$(dirname "$0")/wine-env.sh"
+prepare_run build || exit 1
+build=$QUORNEL_BUILD
 ensure_display || exit 1
 ensure_prefix
 

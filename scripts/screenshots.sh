@@ -3,13 +3,10 @@
 # through the Loader and saves PNG screenshots to docs/: the desktop with the
 # widget and its tray icon, the open tray menu, the proxy dialog in both modes.
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/wine-env.sh"
-ensure_packages || exit 1
-build=${BUILD_DIR:-$root/build}
-build_tree "$build" || exit 1
-
-export WINEPREFIX="$build/wineprefix"
+. "$(dirname "$0")/wine-env.sh"
+prepare_run build || exit 1
+root=$QUORNEL_ROOT
+build=$QUORNEL_BUILD
 unset DISPLAY # always a private Xvfb: the pictures must not show the user's screen
 ensure_display || exit 1
 trap 'stop_prefix; stop_display' EXIT

@@ -2,13 +2,9 @@
 # Builds everything and runs every test under Wine. Installs what is missing.
 # BUILD_DIR chooses the build folder (default: build/).
 set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-. "$root/scripts/wine-env.sh"
-ensure_packages || exit 1
-build=${BUILD_DIR:-$root/build}
-build_tree "$build" || exit 1
-
-export WINEPREFIX="$build/wineprefix"
+. "$(dirname "$0")/wine-env.sh"
+prepare_run build || exit 1
+build=$QUORNEL_BUILD
 ensure_display || exit 1
 trap 'stop_prefix; stop_display' EXIT
 ensure_prefix

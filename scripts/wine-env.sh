@@ -33,6 +33,17 @@ build_tree() {
     cmake --build "$build" -j"$(nproc)"
 }
 
+# The common start of every script: installs what is missing, builds into
+# $BUILD_DIR (default: the folder $1 below the repository) and points WINEPREFIX at
+# that build's own prefix. Sets QUORNEL_ROOT and QUORNEL_BUILD.
+prepare_run() {
+    QUORNEL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+    QUORNEL_BUILD=${BUILD_DIR:-$QUORNEL_ROOT/${1:-build}}
+    ensure_packages || return 1
+    build_tree "$QUORNEL_BUILD" || return 1
+    export WINEPREFIX="$QUORNEL_BUILD/wineprefix"
+}
+
 # Gives this shell an X display: the user's when it answers, else a private Xvfb
 # that stop_display ends.
 QUORNEL_XVFB_PID=""
