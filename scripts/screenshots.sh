@@ -22,8 +22,10 @@ shoot() { sleep 0.7; import -window root -strip -define png:compression-level=9 
 mkdir -p "$root/docs"
 cd "$bin" || exit 1
 "$WINE64" tessmark_quornel_loader.exe /firstrun
-drive menu && drive close # waits for the Host
+drive close # waits for the Host
+sleep 2 # the balloon of "/firstrun" comes up
 shoot widget.png
+sleep 10 # and goes again, before the menu opens where it was
 drive menu && shoot tray-menu.png && drive close
 drive proxy && shoot proxy-automatic.png
 drive toggle && drive fill && shoot proxy-manual.png
