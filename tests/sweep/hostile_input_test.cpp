@@ -183,12 +183,11 @@ TEST_F(HostileInput, RegistryValuesOfEveryTypeAndSize)
             Send(WM_COMMAND, 200, 0);
             HWND dialog = WaitForWindow(L"#32770", kProxyCaption, 5000);
             ASSERT_NE(nullptr, dialog);
+            // Only REG_SZ counts, cut where its data ends; 260 units or more are absent.
+            int shown = type == REG_SZ && size / 2 <= 259 ? static_cast<int>(size / 2) : 0;
             for (int id : { 1003, 1004, 1005 }) {
                 wchar_t text[1024] = {};
-                int length = GetDlgItemTextW(dialog, id, text, 1024);
-                EXPECT_LE(length, 259) << "a text longer than the registry buffer was shown";
-                if (length != 0 && length != 259)
-                    ++counts.failures;
+                EXPECT_EQ(shown, GetDlgItemTextW(dialog, id, text, 1024));
             }
             EXPECT_EQ(before, Snapshot(kProxyKey)) << "opening must not write";
             EXPECT_TRUE(Answers(run.tray));
