@@ -262,7 +262,9 @@ TEST_F(HostLifetime, FirstRunBalloonOnlyForTheExactLowerCaseSwitch)
         auto cmd = LogLines(run.log, L"cmd");
         ASSERT_EQ(1u, cmd.size());
         EXPECT_EQ(std::wstring(L"cmd\t") + c.tail, cmd[0]);
-        Sleep(200); // the balloon follows the engine's start
+        // The balloon comes before the message loop: once the Host has ended the log is complete.
+        DWORD code = 1;
+        ASSERT_TRUE(ExitHost(run, &code));
         std::vector<std::wstring> balloons;
         for (const auto& line : LogLines(run.log, L"notify"))
             if (Field(line, L"flags") == L"16")
@@ -277,8 +279,6 @@ TEST_F(HostLifetime, FirstRunBalloonOnlyForTheExactLowerCaseSwitch)
         } else {
             EXPECT_TRUE(balloons.empty());
         }
-        DWORD code = 1;
-        ASSERT_TRUE(ExitHost(run, &code));
         CleanUpHost(run);
     }
 }
