@@ -245,7 +245,7 @@ TEST_F(ProxyDialog, TypedTextsAreStoredCutTo259Characters)
 TEST_F(ProxyDialog, CheckboxSwitchesTheModeAndStoresNothing)
 {
     WriteProxyValues(L"manual", L"host:1", L"u", L"p");
-    auto stored = ProxyKeySnapshot();
+    auto stored = KeySnapshot(kProxyKeyPath);
     ASSERT_TRUE(StartHost(run, L"proxy_checkbox", L""));
     HWND dialog = Open();
     ASSERT_NE(nullptr, dialog);
@@ -253,10 +253,10 @@ TEST_F(ProxyDialog, CheckboxSwitchesTheModeAndStoresNothing)
 
     Click(dialog, kCheckbox);
     ExpectAutomaticMode(dialog, true);
-    EXPECT_TRUE(ProxyKeySnapshot() == stored) << "the mode reaches the registry only on a test or close";
+    EXPECT_TRUE(KeySnapshot(kProxyKeyPath) == stored) << "the mode reaches the registry only on a test or close";
     Click(dialog, kCheckbox);
     ExpectAutomaticMode(dialog, false);
-    EXPECT_TRUE(ProxyKeySnapshot() == stored);
+    EXPECT_TRUE(KeySnapshot(kProxyKeyPath) == stored);
     EXPECT_TRUE(EngineMessages(run.log).empty());
 
     // Switched to automatic, the close stores "auto" with the texts.
@@ -403,7 +403,7 @@ TEST_F(ProxyDialog, BottomRightCornerLandsOnTheCursor)
 TEST_F(ProxyDialog, ExitWhileOpenDestroysTheDialogWithoutStoring)
 {
     WriteProxyValues(L"manual", L"kept", L"kept", L"kept");
-    auto stored = ProxyKeySnapshot();
+    auto stored = KeySnapshot(kProxyKeyPath);
     ASSERT_TRUE(StartHost(run, L"proxy_exit_open", L""));
     HWND dialog = Open();
     ASSERT_NE(nullptr, dialog);
@@ -414,7 +414,7 @@ TEST_F(ProxyDialog, ExitWhileOpenDestroysTheDialogWithoutStoring)
     ASSERT_TRUE(ExitHost(run, &code));
     EXPECT_EQ(0u, code);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(ProxyKeySnapshot() == stored) << "nothing stored at the Host's tear-down";
+    EXPECT_TRUE(KeySnapshot(kProxyKeyPath) == stored) << "nothing stored at the Host's tear-down";
     EXPECT_TRUE(EngineMessages(run.log).empty()) << "no WM_ENGINE_PROXY_CLOSED";
     EXPECT_EQ(1u, LogLines(run.log, L"exit").size());
 }
@@ -422,7 +422,7 @@ TEST_F(ProxyDialog, ExitWhileOpenDestroysTheDialogWithoutStoring)
 TEST_F(ProxyDialog, SecondHostWithExitWhileOpenStoresNothing)
 {
     WriteProxyValues(L"auto", L"kept", L"kept", L"kept");
-    auto stored = ProxyKeySnapshot();
+    auto stored = KeySnapshot(kProxyKeyPath);
     ASSERT_TRUE(StartHost(run, L"proxy_exit_switch", L""));
     HWND dialog = Open();
     ASSERT_NE(nullptr, dialog);
@@ -435,7 +435,7 @@ TEST_F(ProxyDialog, SecondHostWithExitWhileOpenStoresNothing)
     ASSERT_TRUE(WaitExit(run.process, kWaitMs, &code));
     EXPECT_EQ(0u, code);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(ProxyKeySnapshot() == stored);
+    EXPECT_TRUE(KeySnapshot(kProxyKeyPath) == stored);
     EXPECT_TRUE(EngineMessages(run.log).empty());
 }
 

@@ -7,23 +7,6 @@ const wchar_t kSettingsKeyPath[] = L"Software\\Morvane\\Tessmark";
 const wchar_t kProxyKeyPath[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
 const wchar_t kProxyCaption[] = L"Настройки прокси \x2014 кворнел Чемпионата мира по Футболу 2010";
 
-std::wstring RegValue::Text() const
-{
-    std::wstring text;
-    for (size_t i = 0; i + 1 < data.size(); i += 2) {
-        wchar_t unit = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
-        if (!unit)
-            break;
-        text.push_back(unit);
-    }
-    return text;
-}
-
-bool operator==(const RegValue& a, const RegValue& b)
-{
-    return a.exists == b.exists && a.type == b.type && a.data == b.data;
-}
-
 bool KeyExists(const wchar_t* path)
 {
     HKEY key;
@@ -43,24 +26,6 @@ int ValueCount(const wchar_t* path)
                      nullptr);
     RegCloseKey(key);
     return static_cast<int>(values);
-}
-
-RegValue ReadValue(const wchar_t* path, const wchar_t* name)
-{
-    RegValue value;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return value;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
-        value.data.resize(size);
-        if (RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS) {
-            value.exists = true;
-            value.data.resize(size);
-        }
-    }
-    RegCloseKey(key);
-    return value;
 }
 
 bool WriteRaw(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
@@ -100,23 +65,6 @@ void WriteProxyValues(const std::wstring& type, const std::wstring& server, cons
     WriteText(kProxyKeyPath, L"proxy_server", server);
     WriteText(kProxyKeyPath, L"proxy_user", user);
     WriteText(kProxyKeyPath, L"proxy_password", password);
-}
-
-std::vector<std::pair<std::wstring, RegValue>> ProxyKeySnapshot()
-{
-    std::vector<std::pair<std::wstring, RegValue>> values;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kProxyKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return values;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD length = ARRAYSIZE(name);
-        if (RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        values.emplace_back(name, ReadValue(kProxyKeyPath, name));
-    }
-    RegCloseKey(key);
-    return values;
 }
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

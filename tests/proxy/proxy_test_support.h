@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 namespace qt {
 
 // The key the tests own; deleted at the start of each test.
@@ -16,19 +18,9 @@ extern const wchar_t kProxyKeyPath[];
 // The dialog's caption, as the user sees it.
 extern const wchar_t kProxyCaption[];
 
-// A registry value as stored: its type and its raw bytes.
-struct RegValue {
-    bool exists = false;
-    DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-    // The data read as UTF-16 up to the first NUL or the end of the data.
-    std::wstring Text() const;
-};
-
 bool KeyExists(const wchar_t* path);
 // Number of values in the key; -1 when the key is missing.
 int ValueCount(const wchar_t* path);
-RegValue ReadValue(const wchar_t* path, const wchar_t* name);
 // Writes raw bytes with any type (the key is created).
 bool WriteRaw(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes);
 // Writes text as REG_SZ (or `type`) with its terminating NUL.
@@ -41,9 +33,6 @@ bool WriteDword(const wchar_t* path, const wchar_t* name, DWORD value);
 void WriteProxyValues(const std::wstring& type, const std::wstring& server, const std::wstring& user,
                       const std::wstring& password);
 
-// Every value of the proxy key (name, type, bytes): a snapshot to compare.
-std::vector<std::pair<std::wstring, RegValue>> ProxyKeySnapshot();
-bool operator==(const RegValue& a, const RegValue& b);
 
 // Cross-process calls to the Host's windows never wait longer than this.
 LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);

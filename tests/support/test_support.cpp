@@ -304,6 +304,58 @@ bool TrayIconPresent(HWND tray)
     return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
 }
 
+std::wstring RegValue::Text() const
+{
+    std::wstring text;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        wchar_t unit = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+        if (!unit)
+            break;
+        text.push_back(unit);
+    }
+    return text;
+}
+
+bool operator==(const RegValue& a, const RegValue& b)
+{
+    return a.exists == b.exists && a.type == b.type && a.data == b.data;
+}
+
+RegValue ReadValue(const wchar_t* path, const wchar_t* name)
+{
+    RegValue value;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return value;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.data.resize(size);
+        if (RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS) {
+            value.exists = true;
+            value.data.resize(size);
+        }
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+std::vector<std::pair<std::wstring, RegValue>> KeySnapshot(const wchar_t* path)
+{
+    std::vector<std::pair<std::wstring, RegValue>> values;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return values;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = ARRAYSIZE(name);
+        if (RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        values.emplace_back(name, ReadValue(path, name));
+    }
+    RegCloseKey(key);
+    return values;
+}
+
 void DeleteTree(const wchar_t* subKey)
 {
     RegDeleteTreeW(HKEY_CURRENT_USER, subKey);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qt {
@@ -101,6 +102,18 @@ void CleanUpHost(HostRun& run);
 bool TrayIconPresent(HWND tray);
 
 // Registry helpers on HKEY_CURRENT_USER.
+// A registry value as stored: its type and its raw bytes.
+struct RegValue {
+    bool exists = false;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    // The data read as UTF-16 up to the first NUL or the end of the data.
+    std::wstring Text() const;
+};
+bool operator==(const RegValue& a, const RegValue& b);
+RegValue ReadValue(const wchar_t* path, const wchar_t* name);
+// Every value of the key, in the registry's order; empty when the key is missing.
+std::vector<std::pair<std::wstring, RegValue>> KeySnapshot(const wchar_t* path);
 void DeleteTree(const wchar_t* subKey);
 
 } // namespace qt

@@ -7,7 +7,6 @@
 #include "test_support.h"
 
 #include <cstdio>
-#include <map>
 #include <random>
 
 using namespace qt;
@@ -22,27 +21,6 @@ const UINT WM_TRAY_CALLBACK = 0x3006;
 struct Counts {
     int messages = 0, inputs = 0, failures = 0;
 };
-
-// Every value of a key: name -> type and bytes.
-std::map<std::wstring, std::pair<DWORD, std::string>> Snapshot(const wchar_t* subKey)
-{
-    std::map<std::wstring, std::pair<DWORD, std::string>> values;
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return values;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD nameLength = 256, type = 0, size = 65536;
-        std::string data(size, 0);
-        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(&data[0]), &size) !=
-            ERROR_SUCCESS)
-            break;
-        data.resize(size);
-        values[name] = { type, data };
-    }
-    RegCloseKey(key);
-    return values;
-}
 
 bool Answers(HWND window)
 {
@@ -108,7 +86,7 @@ TEST_F(HostileInput, MessagesCommandsAndCopiesFromAnotherProcess)
     DeleteTree(L"Software\\Morvane");
     ASSERT_TRUE(StartHost(run, L"sweep_messages", L""));
     const int windowsAtStart = TopLevelWindowsOf(run.process.id);
-    auto proxyBefore = Snapshot(kProxyKey);
+    auto proxyBefore = KeySnapshot(kProxyKey);
 
     const LPARAM mouse[] = { WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, 0x402, 0x404 };
     const WPARAM commands[] = { 100, 200, 210, 220, MAKEWPARAM(300, 1), MAKEWPARAM(200, 1), 0, 0xFFFF };
@@ -149,8 +127,8 @@ TEST_F(HostileInput, MessagesCommandsAndCopiesFromAnotherProcess)
     EXPECT_EQ(0u, code);
     EXPECT_EQ(1u, LogLines(run.log, L"exit").size());
     EXPECT_FALSE(TrayIconPresent(run.tray));
-    EXPECT_EQ(proxyBefore, Snapshot(kProxyKey)) << "an open dialog is not saved at exit";
-    EXPECT_TRUE(Snapshot(kSettingsKey).empty()) << "the Host never writes the settings key";
+    EXPECT_EQ(proxyBefore, KeySnapshot(kProxyKey)) << "an open dialog is not saved at exit";
+    EXPECT_TRUE(KeySnapshot(kSettingsKey).empty()) << "the Host never writes the settings key";
 }
 
 TEST_F(HostileInput, RegistryValuesOfEveryTypeAndSize)
@@ -173,7 +151,7 @@ TEST_F(HostileInput, RegistryValuesOfEveryTypeAndSize)
             for (const wchar_t* name : proxyValues)
                 RegSetValueExW(proxy, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), size);
             RegSetValueExW(settings, L"b_use_custom_wallpaper", 0, type, reinterpret_cast<const BYTE*>(data.data()), size);
-            auto before = Snapshot(kProxyKey);
+            auto before = KeySnapshot(kProxyKey);
             ++counts.inputs;
 
             // The menu reads the wallpaper flag; the dialog reads the proxy values.
@@ -189,16 +167,16 @@ TEST_F(HostileInput, RegistryValuesOfEveryTypeAndSize)
                 wchar_t text[1024] = {};
                 EXPECT_EQ(shown, GetDlgItemTextW(dialog, id, text, 1024));
             }
-            EXPECT_EQ(before, Snapshot(kProxyKey)) << "opening must not write";
+            EXPECT_EQ(before, KeySnapshot(kProxyKey)) << "opening must not write";
             EXPECT_TRUE(Answers(run.tray));
             // Tear-down of an open dialog saves nothing; the user's close would.
             SendMessageW(dialog, WM_CLOSE, 0, 0);
             EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5000));
-            auto saved = Snapshot(kProxyKey);
             for (const wchar_t* name : proxyValues) {
-                ASSERT_EQ(1u, saved.count(name));
-                EXPECT_EQ(static_cast<DWORD>(REG_SZ), saved[name].first);
-                const std::string& bytes = saved[name].second;
+                RegValue saved = ReadValue(kProxyKey, name);
+                ASSERT_TRUE(saved.exists);
+                EXPECT_EQ(static_cast<DWORD>(REG_SZ), saved.type);
+                const std::vector<BYTE>& bytes = saved.data;
                 EXPECT_TRUE(bytes.size() >= 2 && bytes.size() <= 520 && bytes.size() % 2 == 0);
                 EXPECT_EQ(0, bytes[bytes.size() - 1] | bytes[bytes.size() - 2]) << "stored text ends in its NUL";
             }
