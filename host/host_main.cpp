@@ -45,8 +45,9 @@ void StopRunningHost(void)
         return;
     DWORD processId = 0;
     GetWindowThreadProcessId(tray, &processId);
-    SendMessageW(tray, WM_DESTROY, 0, 0);
+    // Opened before the send: once that Host has ended, its id may name another process.
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    SendMessageW(tray, WM_DESTROY, 0, 0);
     if (process) {
         WaitForSingleObject(process, INFINITE);
         CloseHandle(process);
@@ -55,13 +56,15 @@ void StopRunningHost(void)
 
 // Creates the family's mutex; when it already existed another widget runs, and the
 // titles of the family's windows decide what the user is told. Creating and testing
-// in one step keeps two Hosts started at the same instant from both passing.
+// in one step keeps two Hosts started at the same instant from both passing. No handle
+// at all also means it exists: one made by a widget running elevated is closed to us.
 bool ClaimSingleWidget(void)
 {
     s_widgetMutex = CreateMutexW(nullptr, FALSE, kWidgetMutex);
-    if (GetLastError() != ERROR_ALREADY_EXISTS)
+    if (s_widgetMutex && GetLastError() != ERROR_ALREADY_EXISTS)
         return true;
-    CloseHandle(s_widgetMutex);
+    if (s_widgetMutex)
+        CloseHandle(s_widgetMutex);
     s_widgetMutex = nullptr;
 
     if (FindWindowW(nullptr, L"Harbinel Widget 1.0") || FindWindowW(nullptr, L"Harbinel Widget 2.0"))

@@ -22,6 +22,8 @@ HICON s_trayIcons[2];
 int s_trayState = TRAY_ONLINE;
 HMENU s_trayMenu;
 UINT s_taskbarCreated; // registered "TaskbarCreated": the notification area restarted
+bool s_iconShown;      // the icon is in the notification area: added and not deleted since
+bool s_trayEnded;      // WM_DESTROY was handled; the window may still exist for a while
 
 static_assert(sizeof(NOTIFYICONDATAW) == 976, "the shell expects the full 64-bit record");
 
@@ -31,15 +33,16 @@ HMENU TrayPopup(void)
 }
 
 // Tells the engine first, then moves the check mark: the mark is the toggle's only record.
+// While the engine handles the send, a WM_DESTROY may release the menu: the popup is
+// fetched again afterwards, and is then null.
 void ToggleMenuItem(UINT id, UINT offMessage, UINT onMessage)
 {
-    HMENU popup = TrayPopup();
-    if (GetMenuState(popup, id, MF_BYCOMMAND) == MF_CHECKED) {
+    if (GetMenuState(TrayPopup(), id, MF_BYCOMMAND) == MF_CHECKED) {
         SendToEngine(offMessage);
-        CheckMenuItem(popup, id, MF_BYCOMMAND | MF_UNCHECKED);
+        CheckMenuItem(TrayPopup(), id, MF_BYCOMMAND | MF_UNCHECKED);
     } else {
         SendToEngine(onMessage);
-        CheckMenuItem(popup, id, MF_BYCOMMAND | MF_CHECKED);
+        CheckMenuItem(TrayPopup(), id, MF_BYCOMMAND | MF_CHECKED);
     }
 }
 
@@ -53,14 +56,19 @@ LRESULT OnCreate(void)
 }
 
 // May run twice (a second Host's "/exit", then the tear-down): every handle is
-// forgotten once released, so the second pass releases nothing.
+// forgotten once released and the icon deleted only while it is shown, so the second
+// pass releases nothing. A second Host's "/exit" may come while the tray menu is open:
+// it is ended before it is destroyed, and ShowTrayMenu posts the WM_QUIT anew.
 void OnDestroy(HWND window)
 {
+    s_trayEnded = true;
     if (s_trayMenu) {
+        EndMenu();
         DestroyMenu(s_trayMenu);
         s_trayMenu = nullptr;
     }
-    NotifyTrayIcon(window, NIM_DELETE, 0, CurrentTrayIcon(), L"");
+    if (s_iconShown)
+        NotifyTrayIcon(window, NIM_DELETE, 0, CurrentTrayIcon(), L"");
     DestroyTrayIcons();
     PostQuitMessage(0);
 }
@@ -119,6 +127,10 @@ void ShowTrayMenu(HWND window)
     TrackPopupMenuEx(TrayPopup(), TPM_CENTERALIGN | TPM_RIGHTBUTTON, cursor.x, cursor.y, window, nullptr);
     // Without a message right after the menu, it would not close on a click elsewhere.
     PostMessageW(window, WM_NULL, 0, 0);
+    // A WM_DESTROY that ended the menu posted WM_QUIT, and the menu's own loop may
+    // have taken it: post it again for the Host's loop.
+    if (s_trayEnded)
+        PostQuitMessage(0);
 }
 
 void OnTrayCallback(HWND window, LPARAM mouseMessage)
@@ -210,7 +222,12 @@ BOOL NotifyTrayIcon(HWND window, DWORD action, UINT id, HICON icon, const WCHAR*
     data.hIcon = icon;
     if (tip)
         lstrcpynW(data.szTip, tip, ARRAYSIZE(data.szTip));
-    return Shell_NotifyIconW(action, &data);
+    BOOL done = Shell_NotifyIconW(action, &data);
+    if (action == NIM_ADD && done)
+        s_iconShown = true;
+    else if (action == NIM_DELETE)
+        s_iconShown = false;
+    return done;
 }
 
 BOOL ShowTrayBalloon(HWND window, UINT id, const WCHAR* text, const WCHAR* title)
@@ -232,8 +249,10 @@ BOOL ShowTrayBalloon(HWND window, UINT id, const WCHAR* text, const WCHAR* title
 LRESULT CALLBACK TrayWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == s_taskbarCreated && s_taskbarCreated) {
-        // The notification area came back: put the user's handle on the Host back too.
-        NotifyTrayIcon(window, NIM_ADD, 0, CurrentTrayIcon(), CurrentTrayTip());
+        // The notification area came back: put the user's handle on the Host back too,
+        // unless the Host is already ending.
+        if (!s_trayEnded)
+            NotifyTrayIcon(window, NIM_ADD, 0, CurrentTrayIcon(), CurrentTrayTip());
         return 0;
     }
     switch (message) {

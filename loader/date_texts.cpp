@@ -1,3 +1,8 @@
+// Every %s the readers scan has a width that fits its buffer, so the CRT's "_s"
+// variants would add nothing: MSVC is told not to ask for them (C4996).
+#ifndef _CRT_SECURE_NO_WARNINGS
+#define _CRT_SECURE_NO_WARNINGS
+#endif
 #include "date_texts.h"
 
 #include <stdio.h>
@@ -13,6 +18,51 @@ struct ScannedTime {
     int minute;
     int second;
 };
+
+// Where the scanner found each number, or -1 where it did not get. It only skips
+// the numbers (%*d), since a %d past 32 bits is undefined; ReadNumber reads them.
+struct NumberStarts {
+    int day = -1;
+    int year = -1;
+    int hour = -1;
+    int minute = -1;
+    int second = -1;
+    int zone = -1;
+};
+
+// The number %d takes at text[start] (the scanner has skipped the blanks before it):
+// an optional sign and decimal digits. False when there is none or it does not fit
+// 32 bits.
+template <class Char>
+bool ReadNumber(const Char* text, int start, int* value)
+{
+    if (start < 0)
+        return false;
+    const Char* digit = text + start;
+    bool negative = *digit == '-';
+    if (*digit == '-' || *digit == '+')
+        ++digit;
+    if (*digit < '0' || *digit > '9')
+        return false;
+    long long magnitude = 0;
+    for (; *digit >= '0' && *digit <= '9'; ++digit) {
+        magnitude = magnitude * 10 + (*digit - '0');
+        if (magnitude > 2147483648LL)
+            return false;
+    }
+    if (!negative && magnitude > 2147483647LL)
+        return false;
+    *value = static_cast<int>(negative ? -magnitude : magnitude);
+    return true;
+}
+
+template <class Char>
+bool ReadScannedTime(const Char* text, const NumberStarts& at, ScannedTime* scanned)
+{
+    return ReadNumber(text, at.day, &scanned->day) && ReadNumber(text, at.year, &scanned->year) &&
+           ReadNumber(text, at.hour, &scanned->hour) && ReadNumber(text, at.minute, &scanned->minute) &&
+           ReadNumber(text, at.second, &scanned->second);
+}
 
 // Position of `name` in the table by exact, case-sensitive comparison, or -1.
 // Both the entries and the scanned name end within kNameWidth units.
@@ -48,13 +98,18 @@ bool BuildRecord(int weekday, int month, const ScannedTime& scanned, SYSTEMTIME*
 }
 
 // Bias in minutes (UTC = local + Bias) of a zone number such as +0300 or -0530:
-// the last two digits are minutes, the rest hours. Worked out in 64 bits, so
-// every int zone number gives a bias that fits a LONG.
-LONG ZoneBias(int zone)
+// the last two digits are minutes, the rest hours. False for minutes past 59 or
+// more than 99 hours, which are no zone.
+bool ZoneBias(int zone, LONG* bias)
 {
-    long long magnitude = zone < 0 ? -static_cast<long long>(zone) : zone;
-    long long minutes = magnitude / 100 * 60 + magnitude % 100;
-    return static_cast<LONG>(zone < 0 ? minutes : -minutes);
+    if (zone < -9959 || zone > 9959)
+        return false;
+    int magnitude = zone < 0 ? -zone : zone;
+    if (magnitude % 100 > 59)
+        return false;
+    int minutes = magnitude / 100 * 60 + magnitude % 100;
+    *bias = zone < 0 ? minutes : -minutes;
+    return true;
 }
 
 } // namespace
@@ -100,9 +155,13 @@ SYSTEMTIME* ParseUtcTime(const WCHAR* text, SYSTEMTIME* time)
     // %3ls stores at most three units and a terminator: the buffers hold four.
     WCHAR weekday[kNameWidth] = {};
     WCHAR month[kNameWidth] = {};
+    NumberStarts at;
     ScannedTime scanned = {};
-    if (swscanf(text, L"%3ls, %d %3ls %d %d:%d:%d UTC", weekday, &scanned.day, month, &scanned.year, &scanned.hour,
-                &scanned.minute, &scanned.second) != 7)
+    // "%3ls, %d %3ls %d %d:%d:%d UTC" with each number only found (": " skips the
+    // blanks that %d itself would).
+    if (swscanf(text, L"%3ls, %n%*d %3ls %n%*d %n%*d: %n%*d: %n%*d UTC", weekday, &at.day, month, &at.year, &at.hour,
+                &at.minute, &at.second) < 2 ||
+        !ReadScannedTime(text, at, &scanned))
         return nullptr;
     if (!BuildRecord(FindName(kWeekdayAbbreviations, weekday), FindName(kMonthAbbreviations, month), scanned, time))
         return nullptr;
@@ -115,22 +174,30 @@ SYSTEMTIME* ParseZonedTime(const char* text, SYSTEMTIME* time)
         return nullptr;
     char weekday[kNameWidth] = {};
     char month[kNameWidth] = {};
+    NumberStarts at;
     ScannedTime scanned = {};
     int zoneNumber = 0;
-    if (sscanf(text, "%3s, %d %3s %d %d:%d:%d %d", weekday, &scanned.day, month, &scanned.year, &scanned.hour,
-               &scanned.minute, &scanned.second, &zoneNumber) != 8)
+    // "%3s, %d %3s %d %d:%d:%d %d", each number only found, as in ParseUtcTime.
+    if (sscanf(text, "%3s, %n%*d %3s %n%*d %n%*d: %n%*d: %n%*d %n%*d", weekday, &at.day, month, &at.year, &at.hour,
+               &at.minute, &at.second, &at.zone) < 2 ||
+        !ReadScannedTime(text, at, &scanned) || !ReadNumber(text, at.zone, &zoneNumber))
         return nullptr;
     SYSTEMTIME local;
     if (!BuildRecord(FindName(kWeekdayAbbreviationsA, weekday), FindName(kMonthAbbreviationsA, month), scanned, &local))
         return nullptr;
     TIME_ZONE_INFORMATION zone = {};
-    zone.Bias = ZoneBias(zoneNumber);
-    // A local time that is no real date does not convert; the record is then
-    // left as it was and still given back.
+    if (!ZoneBias(zoneNumber, &zone.Bias))
+        return nullptr;
     SYSTEMTIME utc;
-    if (TzSpecificLocalTimeToSystemTime(&zone, &local, &utc))
+    if (TzSpecificLocalTimeToSystemTime(&zone, &local, &utc)) {
         *time = utc;
-    return time;
+        return time;
+    }
+    // A local time that is no real date (day 0, 31 April) does not convert: the
+    // record is left as it was and still given back. A real date whose UTC falls
+    // before 1601 has no record to give.
+    FILETIME realDate;
+    return SystemTimeToFileTime(&local, &realDate) ? nullptr : time;
 }
 
 const WCHAR* GetMonthNameRu(const SYSTEMTIME* time)

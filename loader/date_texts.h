@@ -49,13 +49,15 @@ int FormatGmtTime(const SYSTEMTIME* time, WCHAR* text);
 bool GetFileTimeText(const WCHAR* path, WCHAR* text);
 
 // Reads "Fri, 11 Jun 2010 08:05:09 UTC" (whatever follows the seconds is not
-// checked). Gives the record, or null with the record untouched.
+// checked). Gives the record, or null with the record untouched; a number that
+// does not fit 32 bits is refused.
 SYSTEMTIME* ParseUtcTime(const WCHAR* text, SYSTEMTIME* time);
 
 // Reads "Fri, 11 Jun 2010 12:00:00 +0300" (8-bit) and gives the record holding
 // UTC, or null with the record untouched. The zone number is hours and minutes
-// (+0530 is 5 h 30 min). A local time that is no real date (day 0, 31 April)
-// still gives the record, left as it was.
+// (+0530 is 5 h 30 min; minutes up to 59, at most 99 hours). A local time that is
+// no real date (day 0, 31 April) still gives the record, left as it was; a real
+// date whose UTC falls before 1601 gives null.
 SYSTEMTIME* ParseZonedTime(const char* text, SYSTEMTIME* time);
 
 // Russian month name (genitive) / weekday name of an in-range record; otherwise,

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-// The file's last-write time (UTC, to the millisecond). False for a missing file,
-// with 1700-01-01 00:00:00.000 (weekday 0) left in the record; false and nothing
-// written for null arguments.
+// The file's last-write time (UTC, to the millisecond). False for a missing file
+// or a path with wildcards, with 1700-01-01 00:00:00.000 (weekday 0) left in the
+// record; false and nothing written for null arguments.
 bool GetFileLastWriteTime(const WCHAR* path, SYSTEMTIME* time);
 
 // The record's tick count; 0 for null.

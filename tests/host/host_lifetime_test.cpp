@@ -4,6 +4,8 @@
 
 #include "test_support.h"
 
+#include <sddl.h>
+
 using namespace qt;
 
 namespace {
@@ -91,6 +93,9 @@ TEST_F(HostLifetime, StartsAddsIconRunsEngineAndExitsCleanly)
 TEST_F(HostLifetime, ExitSwitchStopsTheRunningHostAndWaitsForIt)
 {
     ASSERT_TRUE(StartHost(run, L"exit_running", L""));
+    // With its tray menu open: the menu's own loop must not keep the Host alive.
+    PostMessageW(run.tray, 0x3006 /* WM_TRAY_CALLBACK */, 0, WM_RBUTTONUP);
+    ASSERT_TRUE(WaitUntil([] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)) != FALSE; }));
     std::wstring dir = MakeWorkDir(L"exit_caller");
     MakeInstallFolder(dir, false);
     Process caller = Start(HostExe(dir), L"football /exit", dir);
@@ -105,15 +110,24 @@ TEST_F(HostLifetime, ExitSwitchStopsTheRunningHostAndWaitsForIt)
     EXPECT_EQ(1u, LogLines(run.log, L"exit").size());
     EXPECT_FALSE(TrayIconPresent(run.tray));
     EXPECT_FALSE(IsWindow(run.tray));
-    // WM_DESTROY reached the window twice (from "/exit", then the tear-down); the
-    // second pass found every handle already released and forgotten.
-    std::vector<std::wstring> deletes;
-    for (const auto& line : LogLines(run.log, L"notify"))
-        if (Field(line, L"action") == L"2")
-            deletes.push_back(line);
-    ASSERT_EQ(2u, deletes.size());
-    EXPECT_NE(L"0000000000000000", Field(deletes[0], L"icon"));
-    EXPECT_EQ(L"0000000000000000", Field(deletes[1], L"icon"));
+    // WM_DESTROY reached the window twice (from "/exit", then the tear-down); only
+    // the first removed the icon.
+    auto notify = LogLines(run.log, L"notify");
+    ASSERT_EQ(2u, notify.size());
+    EXPECT_EQ(L"2", Field(notify[1], L"action"));
+    EXPECT_NE(L"0000000000000000", Field(notify[1], L"icon"));
+}
+
+TEST_F(HostLifetime, RestartedShellAfterWmDestroyGetsNoIconBack)
+{
+    ASSERT_TRUE(StartHost(run, L"destroyed_tray", L""));
+    // Both queued at once, so the window still exists when the broadcast comes.
+    SendNotifyMessageW(run.tray, WM_DESTROY, 0, 0);
+    SendNotifyMessageW(run.tray, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    ASSERT_TRUE(WaitExit(run.process, kWaitMs, nullptr));
+    auto notify = LogLines(run.log, L"notify");
+    ASSERT_EQ(2u, notify.size()) << "the add at start, one delete, nothing after";
+    EXPECT_EQ(L"2", Field(notify[1], L"action"));
 }
 
 TEST_F(HostLifetime, ExitSwitchWithoutRunningHostEndsAtOnceAndSilently)
@@ -157,6 +171,18 @@ TEST_F(HostLifetime, FamilyWindowsDecideTheRefusalWhileTheMutexExists)
     familyWindows.pop_back();
     OpenFamilyWindow(L"Harbinel Widget 1.0");
     EXPECT_EQ(L"Для запуска этого кворнела нужно закрыть виджет \"Харбинел\"", SecondStartRefusal(L"harbinel1"));
+}
+
+TEST_F(HostLifetime, MutexClosedToTheHostCountsAsAnotherWidget)
+{
+    // What a widget of the family running elevated leaves: a mutex no one else may open.
+    PSECURITY_DESCRIPTOR closed = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1, &closed, nullptr));
+    SECURITY_ATTRIBUTES attributes = { sizeof(attributes), closed, FALSE };
+    familyMutex = CreateMutexW(&attributes, FALSE, L"Quornel_widget_mono");
+    LocalFree(closed);
+    ASSERT_TRUE(familyMutex && !OpenMutexW(MUTEX_ALL_ACCESS, FALSE, L"Quornel_widget_mono"));
+    EXPECT_EQ(L"Для запуска этого кворнела нужно закрыть другие кворнелы", SecondStartRefusal(L"closed_mutex"));
 }
 
 TEST_F(HostLifetime, FamilyWindowsAloneDoNotStopTheHost)

@@ -126,10 +126,12 @@ TEST_F(LoaderFailure, FilesAreTakenFromTheCurrentDirectoryNotTheLoadersFolder)
 // Folders past MAX_PATH are made and filled through the \\?\ form.
 class LoaderLongDirectory : public LoaderFailure {
 protected:
-    // A folder below the work folder whose full path is exactly `length` units long.
+    // A folder below the work folder whose full path is exactly `length` units long,
+    // in a branch of that length's own.
     std::wstring MakeDirectoryOfLength(size_t length)
     {
-        std::wstring path = dir;
+        std::wstring path = dir + L"\\" + std::to_wstring(length);
+        EXPECT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
         while (path.size() < length) {
             size_t remaining = length - path.size();
             size_t segment = remaining - 1 > 100 ? 100 : remaining - 1;
@@ -167,35 +169,27 @@ protected:
     }
 };
 
-TEST_F(LoaderLongDirectory, UpdatePathsPastMaxPathShowMessage3AndStartNothing)
+TEST_F(LoaderLongDirectory, PathsPastMaxPathShowMessage3AndStartNothing)
 {
-    // The Host's path (length + 21 units) fits in MAX_PATH, the update files'
-    // (length + 32) do not: the Loader neither installs nor starts the Host.
-    std::wstring longDir = MakeDirectoryOfLength(235);
-    PutStandinAt(longDir, kHostName);
-    PutStandinAt(longDir, kPackageName);
-    ExpectProgramsRunIn(longDir);
+    // At 235 units the Host's path (length + 21) fits in MAX_PATH, the update files'
+    // (length + 32) do not; at 258, as long as a folder gets (Wine, like Windows, runs
+    // no process in a longer one), none fits. The Host's name is the shortest, so its
+    // path never fails alone. Either way the Loader neither installs nor starts the Host.
+    for (size_t length : { 235, 258 }) {
+        SCOPED_TRACE(length);
+        DeleteFileW(record.c_str());
+        std::wstring longDir = MakeDirectoryOfLength(length);
+        PutStandinAt(longDir, kHostName);
+        PutStandinAt(longDir, kPackageName);
+        ExpectProgramsRunIn(longDir);
 
-    ASSERT_TRUE(StartLoaderAt(qt::BinPath(kLoaderName), L"\"" + qt::BinPath(kLoaderName) + L"\"", longDir));
-    ExpectBoxThenExit(kHostNotStartedText, 3);
-    EXPECT_FALSE(HostStartsLate());
-    EXPECT_TRUE(NothingStarted());
-    EXPECT_TRUE(qt::FileExists(L"\\\\?\\" + longDir + L"\\" + kPackageName)) << "the package is not touched";
-    EXPECT_FALSE(qt::FileExists(L"\\\\?\\" + longDir + L"\\" + kUpdateProgramName));
-}
-
-TEST_F(LoaderLongDirectory, HostPathPastMaxPathShowsMessage3)
-{
-    // Wine, like Windows, runs no process in a folder past 258 units, so
-    // GetCurrentDirectoryW(260) always fits; this is as long as a folder gets.
-    std::wstring longDir = MakeDirectoryOfLength(258);
-    PutStandinAt(longDir, kHostName);
-    ExpectProgramsRunIn(longDir);
-
-    ASSERT_TRUE(StartLoaderAt(qt::BinPath(kLoaderName), L"\"" + qt::BinPath(kLoaderName) + L"\"", longDir));
-    ExpectBoxThenExit(kHostNotStartedText, 3);
-    EXPECT_FALSE(HostStartsLate());
-    EXPECT_TRUE(NothingStarted());
+        ASSERT_TRUE(StartLoaderAt(qt::BinPath(kLoaderName), L"\"" + qt::BinPath(kLoaderName) + L"\"", longDir));
+        ExpectBoxThenExit(kHostNotStartedText, 3);
+        EXPECT_FALSE(HostStartsLate());
+        EXPECT_TRUE(NothingStarted());
+        EXPECT_TRUE(qt::FileExists(L"\\\\?\\" + longDir + L"\\" + kPackageName)) << "the package is not touched";
+        EXPECT_FALSE(qt::FileExists(L"\\\\?\\" + longDir + L"\\" + kUpdateProgramName));
+    }
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "loader_fixture.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 
 #include "standin_protocol.h"
@@ -45,6 +47,22 @@ double CounterMs(LONGLONG from, LONGLONG to)
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(to - from) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+int EndChildren(DWORD parentId)
+{
+    int ended = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = { sizeof(entry) };
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        qt::Process child;
+        if (entry.th32ParentProcessID == parentId)
+            child.handle = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        ended += child.handle && WaitForSingleObject(child.handle, 0) == WAIT_TIMEOUT;
+        qt::Kill(child);
+    }
+    CloseHandle(snapshot);
+    return ended;
 }
 
 void LoaderTest::SetUp()
@@ -123,7 +141,6 @@ bool LoaderTest::StartLoader(const std::wstring& afterName, const std::wstring& 
 bool LoaderTest::StartLoaderAt(const std::wstring& loaderPath, const std::wstring& commandLine,
                                const std::wstring& directory)
 {
-    loaderStarted = Counter();
     loader = qt::Start(loaderPath, commandLine, directory);
     return loader.handle != nullptr;
 }

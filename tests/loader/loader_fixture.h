@@ -41,6 +41,8 @@ struct StandinRecord {
 // QueryPerformanceCounter now, and a counter difference in milliseconds.
 LONGLONG Counter();
 double CounterMs(LONGLONG from, LONGLONG to);
+// Ends the processes still running that `parentId` started; gives how many.
+int EndChildren(DWORD parentId);
 
 class LoaderTest : public ::testing::Test {
 protected:
@@ -79,7 +81,6 @@ protected:
     std::wstring dir;
     std::wstring record;
     qt::Process loader;
-    LONGLONG loaderStarted = 0;
     HANDLE heldFile = INVALID_HANDLE_VALUE; // a file a test holds open without sharing
 };
 

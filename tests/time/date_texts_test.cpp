@@ -225,6 +225,16 @@ TEST(ParseUtcTime, ChecksTheRangesButNotTheYear)
     EXPECT_EQ(Record(2010, 6, 5, 0, 23, 59, 59), ParseUtc(L"Fri, 0 Jun 2010 23:59:59 UTC"));
     EXPECT_EQ(Record(1, 6, 5, 31), ParseUtc(L"Fri, 31 Jun 1 00:00:00 UTC"));
     EXPECT_EQ(Record(99999 & 0xFFFF, 6, 5, 11), ParseUtc(L"Fri, 11 Jun 99999 00:00:00 UTC"));
+    EXPECT_EQ(Record(0xFFFF, 6, 5, 11), ParseUtc(L"Fri, 11 Jun 2147483647 00:00:00 UTC"));
+    EXPECT_EQ(Record(0, 6, 5, 11), ParseUtc(L"Fri, 11 Jun -2147483648 00:00:00 UTC"));
+}
+
+TEST(ParseUtcTime, RejectsNumbersPast32Bits)
+{
+    EXPECT_FALSE(AcceptsUtc(L"Fri, 11 Jun 99999999999 08:05:09 UTC"));
+    EXPECT_FALSE(AcceptsUtc(L"Fri, 11 Jun 2147483648 08:05:09 UTC"));
+    EXPECT_FALSE(AcceptsUtc(L"Fri, 11 Jun -2147483649 08:05:09 UTC"));
+    EXPECT_FALSE(AcceptsUtc(L"Fri, 4294967307 Jun 2010 08:05:09 UTC")); // 11 in 32 bits
 }
 
 TEST(ParseUtcTime, RejectsIncompleteTexts)
@@ -295,6 +305,15 @@ TEST(ParseZonedTime, ReadsHoursAndMinutesOfTheZone)
     EXPECT_EQ(Record(2010, 6, 5, 11, 12, 1, 0), ParseZoned("Fri, 11 Jun 2010 12:00:00 -0001"));
 }
 
+TEST(ParseZonedTime, RejectsZoneNumbersThatAreNoHoursAndMinutes)
+{
+    EXPECT_EQ(Record(2010, 6, 1, 7, 8, 1, 0), ParseZoned("Fri, 11 Jun 2010 12:00:00 +9959"));
+    for (const char* zone : { "+0060", "-0099", "+9960", "+10000", "-10000", "+2147483647", "-2147483648",
+                              "+99999999999" })
+        EXPECT_FALSE(AcceptsZoned((std::string("Fri, 11 Jun 2010 12:00:00 ") + zone).c_str())) << zone;
+    EXPECT_FALSE(AcceptsZoned("Fri, 11 Jun 99999999999 12:00:00 +0300"));
+}
+
 TEST(ParseZonedTime, RejectsTextsWithoutAZoneNumber)
 {
     EXPECT_FALSE(AcceptsZoned("Fri, 11 Jun 2010 12:00:00 GMT"));
@@ -329,6 +348,9 @@ TEST(ParseZonedTime, NoRealDateStillGivesTheRecordUnchanged)
     SYSTEMTIME time = tt::Sentinel();
     EXPECT_EQ(&time, ParseZonedTime("Fri, 0 Jun 2010 12:00:00 +0300", &time));
     EXPECT_EQ(tt::Sentinel(), time);
+    // A real date whose UTC falls before 1601 has no record to give.
+    EXPECT_FALSE(AcceptsZoned("Mon, 1 Jan 1601 01:00:00 +0300"));
+    EXPECT_EQ(Record(1601, 1, 1, 1, 0, 0, 0), ParseZoned("Mon, 1 Jan 1601 03:00:00 +0300"));
 }
 
 TEST(ParseZonedTime, NullArgumentsGiveNull)

@@ -17,6 +17,13 @@ TEST(FileLastWriteTime, MissingFileGivesFalseAndTheDefaultTime)
     SYSTEMTIME time = tt::Sentinel();
     EXPECT_FALSE(GetFileLastWriteTime((dir + L"\\absent.exe").c_str(), &time));
     EXPECT_EQ(kDefaultFileTime, time);
+    // A pattern names no file, even where files match it.
+    ASSERT_TRUE(tt::WriteFileWithTime(dir + L"\\present.exe", Record(2010, 6, 5, 11)));
+    for (const wchar_t* pattern : { L"\\*.exe", L"\\present.ex?", L"\\*" }) {
+        time = tt::Sentinel();
+        EXPECT_FALSE(GetFileLastWriteTime((dir + pattern).c_str(), &time)) << pattern;
+        EXPECT_EQ(kDefaultFileTime, time);
+    }
 }
 
 TEST(FileLastWriteTime, ReadsBackATimeSetToTheMillisecond)
