@@ -7,7 +7,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG="${WINEDEBUG:--all}"
 
 QUORNEL_PACKAGES="cmake make python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-wine wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest"
+wine wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest nsis clang-tools-14 lld-14 llvm-14 libwine-dev"
 
 # Installs whatever of the build and run tools is missing.
 ensure_packages() {
