@@ -2,11 +2,15 @@
 // end to end. It keeps the engine's boundary exactly and shows a small window on
 // the desktop that makes each command visible.
 //
-// For tests, two environment variables:
+// For tests, three environment variables:
 //   QUORNEL_BASE_LOG   a file to which every host message received, the init
 //                      parameters and every Shell_NotifyIconW call of the Host are
 //                      appended as UTF-8 lines of tab-separated fields;
-//   QUORNEL_BASE_FAIL  "code error": RunQuornel fails with that Result.
+//   QUORNEL_BASE_FAIL  "code error": RunQuornel fails with that Result;
+//   QUORNEL_BASE_STAMPS a file to which ExitQuornel appends one "stamps" line of
+//                      performance counter readings taken during start-up: base.dll
+//                      attached, the Host's first NIM_ADD called and returned,
+//                      RunQuornel entered and returned (for the benchmark).
 // On the two proxy messages the log also gets a "proxy" line with what the proxy
 // key holds at that moment, whether the proxy dialog still exists, and the
 // process's lowest free handle slot (a handle the Host leaves open moves it).
@@ -28,27 +32,43 @@ const WCHAR kEngineClass[] = L"quornel_engine";
 const WCHAR kEngineTitle[] = L"Кворнел 2010";
 
 WCHAR s_logPath[MAX_PATH];
+WCHAR s_stampPath[MAX_PATH];
+// Only read from the counter during start-up; written out at the end, so that the
+// stamps cost the start nothing else.
+LONGLONG s_attached, s_addCalled, s_addReturned, s_runEntered, s_runReturned;
 HWND s_engineWindow;
 HWND s_trayWindow;
 bool s_collapsed, s_wallpaper, s_offline;
 int s_skin = 1;
 
-void AppendLog(const WCHAR* text)
+LONGLONG Counter(void)
 {
-    if (!s_logPath[0])
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart;
+}
+
+void AppendLine(const WCHAR* path, const WCHAR* text)
+{
+    if (!path[0])
         return;
     static char utf8[8192];
     int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8) - 1, nullptr, nullptr);
     if (bytes <= 0)
         return;
     utf8[bytes - 1] = '\n';
-    HANDLE file = CreateFileW(s_logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written;
     WriteFile(file, utf8, bytes, &written, nullptr);
     CloseHandle(file);
+}
+
+void AppendLog(const WCHAR* text)
+{
+    AppendLine(s_logPath, text);
 }
 
 void Log(const WCHAR* format, ...)
@@ -67,7 +87,12 @@ NotifyIconFn s_realNotifyIcon;
 
 BOOL WINAPI LoggedNotifyIcon(DWORD action, PNOTIFYICONDATAW data)
 {
+    LONGLONG called = Counter();
     BOOL ok = s_realNotifyIcon(action, data);
+    if (action == NIM_ADD && !s_addCalled) {
+        s_addCalled = called;
+        s_addReturned = Counter();
+    }
     static WCHAR line[2048];
     wsprintfW(line, L"notify\taction=%u\tid=%u\tflags=%u\ticon=%p\tcb=%u\tcallback=%u\tresult=%d", action,
               data->uID, data->uFlags, data->hIcon, data->cbSize, data->uCallbackMessage, ok);
@@ -230,10 +255,14 @@ LRESULT CALLBACK EngineWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
+        s_attached = Counter();
         DWORD n = GetEnvironmentVariableW(L"QUORNEL_BASE_LOG", s_logPath, MAX_PATH);
         if (n == 0 || n >= MAX_PATH)
             s_logPath[0] = 0;
-        else
+        n = GetEnvironmentVariableW(L"QUORNEL_BASE_STAMPS", s_stampPath, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH)
+            s_stampPath[0] = 0;
+        if (s_logPath[0] || s_stampPath[0])
             HookHostNotifyIcon(); // the Host adds its icon before it calls us
     }
     return TRUE;
@@ -241,6 +270,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 
 QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow, Result* result)
 {
+    s_runEntered = Counter();
     Log(L"run\ttray=%p\tcmdlen=%d\tdirlen=%d\tresult=%d,%u,%u", params->trayWindow, lstrlenW(params->commandLine),
         lstrlenW(params->currentDirectory), result->code, result->error, result->reserved);
     static WCHAR line[1100];
@@ -275,12 +305,17 @@ QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow
         return FALSE;
     }
     *engineWindow = s_engineWindow;
+    s_runReturned = Counter();
     return TRUE;
 }
 
 QUORNEL_ENGINE_API void ExitQuornel(void)
 {
     Log(L"exit");
+    WCHAR stamps[256];
+    wsprintfW(stamps, L"stamps\tattached=%I64d\tadd_called=%I64d\tadd_returned=%I64d\trun_entered=%I64d\trun_returned=%I64d",
+              s_attached, s_addCalled, s_addReturned, s_runEntered, s_runReturned);
+    AppendLine(s_stampPath, stamps);
     DestroyWindow(s_engineWindow);
     s_engineWindow = nullptr;
 }

@@ -1,14 +1,23 @@
-// Start-up benchmark driver: in one run, alternating ours and the baseline, times
-// (a) the Host from process creation until its tray icon is there and it takes
-// messages in its loop, beside the baseline tray program, and (b) the Loader from
-// process creation until the Host it starts is so far, beside the baseline
-// launcher starting the baseline tray program. Each start is ended as a user ends
-// it and waited for. Prints per-round times, then "RESULT key min median count".
+// Start-up benchmark driver: in one run, rotating ours and its two yardsticks,
+// times (a) the Host from process creation until its tray icon is there and it
+// takes messages in its loop, beside the bare tray program and the floor tray
+// program, and (b) the Loader from process creation until the Host it starts is so
+// far, beside the bare launcher (starting the bare tray) and the floor launcher
+// (starting the Host). Each start is ended as a user ends it and waited for.
+// Prints per-round times, then "RESULT key min median count" for each program and
+// "PAIRED key bare floor" for ours: the medians of the per-round ratios ours/bare
+// and ours/floor. The waterfall mode
+// times the moments of each start of the Host, the floor tray, the Loader and the
+// floor launcher and prints them as markdown tables, each line after "WATERFALL ".
 //
-//   bench_startup [--rounds N]        the timed runs (default 15 rounds)
-//   bench_startup --prepare           only make the install folder
-//   bench_startup --wait host|baseline  wait until a program started by someone else is ready
-//   bench_startup --stop host|baseline  end that program and wait for its end
+//   bench_startup [--rounds N]          the timed runs (default 25 rounds)
+//   bench_startup --waterfall N         the moments of N starts of each
+//   bench_startup --variants N KEY:EXE...  N rounds of the files EXE... (copied from the
+//                                       bin folder), in turn, each started in place of
+//                                       program KEY's file: to find what costs
+//   bench_startup --prepare             only make the install folder
+//   bench_startup --wait host|bare|floor  wait until a program started by someone else is ready
+//   bench_startup --stop host|bare|floor  end that program and wait for its end
 #include <windows.h>
 
 #include <stdio.h>
@@ -19,13 +28,15 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
 #include "tray_timing.h"
+#include "waterfall.h"
 
 using namespace bench;
 
 namespace {
 
-const int kDefaultRounds = 15;
+const int kDefaultRounds = 25;
 // Lets the shell and the server finish with the last program before the next start.
 const DWORD kSettleMs = 150;
 
@@ -33,6 +44,9 @@ struct Series {
     const TrayProgram* program = nullptr;
     std::vector<double> ms;
     int failures = 0;
+    // Ours only: ours over each yardstick within one round, where both were timed.
+    // Neighbours in time share the machine's load, so these drift less than the series.
+    std::vector<double> overBare, overFloor;
 };
 
 double Median(std::vector<double> values)
@@ -52,7 +66,12 @@ double TimeOnce(const std::wstring& dir, const TrayProgram& program)
 {
     TrayRun run;
     double ms = StartAndTime(dir, program, &run);
-    if (ms < 0 || !StopTray(program, &run)) {
+    bool ended = ms >= 0 && StopTray(program, &run);
+    if (!ended) {
+        if (ms < 0)
+            fprintf(stderr, "%ls: not started, or not ready within %lu ms\n", program.key, kReadyTimeoutMs);
+        else
+            fprintf(stderr, "%ls: did not end with exit code 0 within %lu ms\n", program.key, kEndTimeoutMs);
         CleanUp(program, &run);
         ms = -1;
     }
@@ -73,23 +92,30 @@ void Record(Series& series, double ms, int round)
     fflush(stdout);
 }
 
-// Ours and the baseline, the first of the two alternating from round to round so
-// that neither always runs on the trail of the other.
-void TimePair(const std::wstring& dir, Series& ours, Series& baseline, int round)
+// Ours and its two yardsticks, the first of them moving on by one from round to
+// round so that none always runs on the trail of the same other.
+void TimeGroup(const std::wstring& dir, Series* group[3], int round)
 {
-    bool oursFirst = round % 2 == 1;
-    double first = TimeOnce(dir, oursFirst ? *ours.program : *baseline.program);
-    double second = TimeOnce(dir, oursFirst ? *baseline.program : *ours.program);
-    Record(ours, oursFirst ? first : second, round);
-    Record(baseline, oursFirst ? second : first, round);
+    double ms[3];
+    for (int i = 0; i < 3; ++i) {
+        int which = (round + i) % 3;
+        ms[which] = TimeOnce(dir, *group[which]->program);
+    }
+    for (int i = 0; i < 3; ++i)
+        Record(*group[i], ms[i], round);
+    if (ms[0] >= 0 && ms[1] > 0)
+        group[0]->overBare.push_back(ms[0] / ms[1]);
+    if (ms[0] >= 0 && ms[2] > 0)
+        group[0]->overFloor.push_back(ms[0] / ms[2]);
 }
 
-void PrintRatio(const char* what, const Series& ours, const Series& baseline)
+void PrintRatios(const char* what, const Series& ours, const Series& bare, const Series& floor)
 {
-    if (ours.ms.empty() || baseline.ms.empty())
+    if (ours.ms.empty() || bare.ms.empty() || floor.ms.empty())
         return;
-    printf("%s: ours/baseline min %.2f, median %.2f\n", what, Minimum(ours.ms) / Minimum(baseline.ms),
-           Median(ours.ms) / Median(baseline.ms));
+    printf("%s: ours/bare min %.2f, median %.2f; ours/floor min %.2f, median %.2f\n", what,
+           Minimum(ours.ms) / Minimum(bare.ms), Median(ours.ms) / Median(bare.ms), Minimum(ours.ms) / Minimum(floor.ms),
+           Median(ours.ms) / Median(floor.ms));
 }
 
 int RunRounds(int rounds)
@@ -97,58 +123,267 @@ int RunRounds(int rounds)
     std::wstring dir;
     bool haveLoader = false;
     if (!PrepareInstallFolder(&dir, &haveLoader)) {
-        fprintf(stderr, "the install folder could not be made: build the Host, base.dll and the baseline programs\n");
+        fprintf(stderr, "the install folder could not be made: build the Host, base.dll and the yardstick programs\n");
         return 2;
     }
-    Series host, baseline, loader, launcher;
-    host.program = &kHostDirect;
-    baseline.program = &kBaselineDirect;
-    loader.program = &kHostViaLoader;
-    launcher.program = &kBaselineViaLauncher;
+    Series series[6];
+    const TrayProgram* programs[6] = { &kHostDirect, &kBaselineDirect, &kFloorDirect,
+                                       &kHostViaLoader, &kBaselineViaLauncher, &kFloorViaLauncher };
+    int count = haveLoader ? 6 : 3;
+    for (int i = 0; i < 6; ++i)
+        series[i].program = programs[i];
+    if (!haveLoader)
+        fprintf(stderr, "tessmark_quornel_loader.exe is not built: the Loader is not timed\n");
 
     // One unmeasured start of each: the first start pays for loading files once.
-    TimeOnce(dir, kHostDirect);
-    TimeOnce(dir, kBaselineDirect);
-    if (haveLoader) {
-        TimeOnce(dir, kHostViaLoader);
-        TimeOnce(dir, kBaselineViaLauncher);
-    } else {
-        fprintf(stderr, "tessmark_quornel_loader.exe is not built: the Loader is not timed\n");
-    }
+    for (int i = 0; i < count; ++i)
+        TimeOnce(dir, *programs[i]);
 
-    printf("round %9ls %9ls %9ls %9ls   (ms)\n", kHostDirect.key, kBaselineDirect.key, kHostViaLoader.key,
-           kBaselineViaLauncher.key);
+    printf("round");
+    for (int i = 0; i < count; ++i)
+        printf(" %9ls", programs[i]->key);
+    printf("   (ms)\n");
+    Series* hostGroup[3] = { &series[0], &series[1], &series[2] };
+    Series* loaderGroup[3] = { &series[3], &series[4], &series[5] };
     for (int round = 1; round <= rounds; ++round) {
         printf("%5d", round);
-        TimePair(dir, host, baseline, round);
+        TimeGroup(dir, hostGroup, round);
         if (haveLoader)
-            TimePair(dir, loader, launcher, round);
+            TimeGroup(dir, loaderGroup, round);
         printf("\n");
         fflush(stdout);
     }
 
     bool complete = true;
-    for (const Series* series : { &host, &baseline, &loader, &launcher }) {
-        if (series->ms.empty()) {
-            complete = complete && !series->failures; // an unbuilt Loader is no failure
-            continue;
-        }
-        printf("RESULT %ls %.1f %.1f %d\n", series->program->key, Minimum(series->ms), Median(series->ms),
-               static_cast<int>(series->ms.size()));
-        complete = complete && series->failures == 0;
+    for (int i = 0; i < count; ++i) {
+        const Series& one = series[i];
+        if (!one.ms.empty())
+            printf("RESULT %ls %.1f %.1f %d\n", one.program->key, Minimum(one.ms), Median(one.ms),
+                   static_cast<int>(one.ms.size()));
+        complete = complete && one.failures == 0;
     }
-    PrintRatio("Host start", host, baseline);
-    PrintRatio("Loader start", loader, launcher);
+    for (int i : { 0, 3 }) {
+        const Series& ours = series[i];
+        if (!ours.overBare.empty() && !ours.overFloor.empty())
+            printf("PAIRED %ls %.2f %.2f\n", ours.program->key, Median(ours.overBare), Median(ours.overFloor));
+    }
+    PrintRatios("Host start", series[0], series[1], series[2]);
+    if (haveLoader)
+        PrintRatios("Loader start", series[3], series[4], series[5]);
     return complete ? 0 : 1;
 }
 
+// The moments of every start of one program: per moment, the median over the
+// starts that saw it, or negative when fewer than half did.
+struct Moments {
+    const TrayProgram* program = nullptr;
+    std::vector<double> seen[kMilestones];
+    int starts = 0;
+
+    double At(Milestone milestone) const
+    {
+        const std::vector<double>& values = seen[milestone];
+        return starts && values.size() * 2 >= static_cast<size_t>(starts) ? Median(values) : -1;
+    }
+};
+
+struct Row {
+    Milestone milestone;
+    const char* what;
+    const char* seenFrom;
+};
+
+void PrintMs(double ms)
+{
+    if (ms < 0)
+        printf(" — |");
+    else
+        printf(" %.1f |", ms);
+}
+
+void PrintDifference(double a, double b)
+{
+    if (a < 0 || b < 0)
+        printf(" — |");
+    else
+        printf(" %+.1f |", a - b);
+}
+
+// The Host's start, step by step, beside the floor tray's: each row's moment and
+// its step from the row before; the checks seen from outside carry no step.
+void PrintHostWaterfall(const Moments& ours, const Moments& floor)
+{
+    static const Row steps[] = {
+        { kCreated, "process created (CreateProcessW returned)", "outside" },
+        { kAttached, "DLLs loaded; base.dll's DllMain", "inside" },
+        { kMutex, "DllMain of the DLLs after it, C runtime start, entry, version check; mutex created", "outside" },
+        { kTrayWindow, "tray window exists", "outside" },
+        { kAddCalled, "menu (WM_CREATE) and both icons loaded; NIM_ADD called", "inside" },
+        { kAddReturned, "icon added (NIM_ADD returned)", "inside" },
+        { kRunEntered, "engine called (RunQuornel entered)", "inside" },
+        { kRunReturned, "engine returned (RunQuornel returned)", "inside" },
+        { kLoop, "message loop takes messages: ready", "outside" },
+    };
+    static const Row checks[] = {
+        { kIconSeen, "check: the icon seen in the notification area", "outside" },
+        { kEngineWindow, "check: the engine window seen", "outside" },
+    };
+    printf("WATERFALL | Host start: step, ending when | seen from | Host: ms | Host: step | floor: ms | floor: step | "
+           "step Host−floor |\n");
+    printf("WATERFALL |---|---|---:|---:|---:|---:|---:|\n");
+    double oursBefore = 0, floorBefore = 0;
+    for (const Row& row : steps) {
+        double oursAt = ours.At(row.milestone), floorAt = floor.At(row.milestone);
+        double oursStep = oursAt < 0 || oursBefore < 0 ? -1 : oursAt - oursBefore;
+        double floorStep = floorAt < 0 || floorBefore < 0 ? -1 : floorAt - floorBefore;
+        printf("WATERFALL | %s | %s |", row.what, row.seenFrom);
+        PrintMs(oursAt);
+        PrintMs(oursStep);
+        PrintMs(floorAt);
+        PrintMs(floorStep);
+        PrintDifference(oursStep, floorStep);
+        printf("\n");
+        oursBefore = oursAt;
+        floorBefore = floorAt;
+    }
+    for (const Row& row : checks) {
+        printf("WATERFALL | %s | %s |", row.what, row.seenFrom);
+        PrintMs(ours.At(row.milestone));
+        printf(" |");
+        PrintMs(floor.At(row.milestone));
+        printf(" | |\n");
+    }
+}
+
+// The Loader's start beside the floor launcher's: both start the same Host.
+void PrintLoaderWaterfall(const Moments& ours, const Moments& floor)
+{
+    static const Row moments[] = {
+        { kCreated, "starter created (CreateProcessW returned)", "outside" },
+        { kAttached, "the Host's imports loaded (base.dll attached)", "inside" },
+        { kStarterEnded, "starter ended", "outside" },
+        { kLoop, "the Host ready (loop takes messages)", "outside" },
+    };
+    printf("WATERFALL | Loader start: moment | seen from | Loader: ms | floor launcher: ms | Loader−floor |\n");
+    printf("WATERFALL |---|---|---:|---:|---:|\n");
+    for (const Row& row : moments) {
+        double oursAt = ours.At(row.milestone), floorAt = floor.At(row.milestone);
+        printf("WATERFALL | %s | %s |", row.what, row.seenFrom);
+        PrintMs(oursAt);
+        PrintMs(floorAt);
+        PrintDifference(oursAt, floorAt);
+        printf("\n");
+    }
+}
+
+int RunWaterfall(int rounds)
+{
+    std::wstring dir;
+    bool haveLoader = false;
+    if (!PrepareInstallFolder(&dir, &haveLoader)) {
+        fprintf(stderr, "the install folder could not be made: build the Host, base.dll and the yardstick programs\n");
+        return 2;
+    }
+    std::wstring stampFile = dir + L"\\stamps.log";
+    // Inherited by every program started from here on, and by the Host from its starter.
+    SetEnvironmentVariableW(L"QUORNEL_BASE_STAMPS", stampFile.c_str());
+    Moments moments[4];
+    const TrayProgram* programs[4] = { &kHostDirect, &kFloorDirect, &kHostViaLoader, &kFloorViaLauncher };
+    int count = haveLoader ? 4 : 2;
+    for (int i = 0; i < 4; ++i)
+        moments[i].program = programs[i];
+
+    int failures = 0;
+    for (int round = 0; round <= rounds; ++round) {
+        for (int i = 0; i < count; ++i) {
+            Moments& one = moments[(round + i) % count];
+            double ms[kMilestones];
+            bool ok = TimeMilestones(dir, *one.program, stampFile, ms);
+            Sleep(kSettleMs);
+            if (round == 0)
+                continue; // the unmeasured first start of each
+            if (!ok) {
+                ++failures;
+                fprintf(stderr, "waterfall round %d: %ls did not start and end cleanly\n", round, one.program->key);
+                continue;
+            }
+            ++one.starts;
+            for (int m = 0; m < kMilestones; ++m) {
+                if (ms[m] >= 0)
+                    one.seen[m].push_back(ms[m]);
+            }
+        }
+    }
+    PrintHostWaterfall(moments[0], moments[1]);
+    if (haveLoader) {
+        printf("WATERFALL\n");
+        PrintLoaderWaterfall(moments[2], moments[3]);
+    }
+    return failures ? 1 : 0;
+}
+
+
 const TrayProgram* ProgramByKey(const wchar_t* key)
 {
-    if (wcscmp(key, kHostDirect.key) == 0)
-        return &kHostDirect;
-    if (wcscmp(key, kBaselineDirect.key) == 0)
-        return &kBaselineDirect;
+    for (const TrayProgram* program : { &kHostDirect, &kBaselineDirect, &kFloorDirect, &kHostViaLoader,
+                                        &kBaselineViaLauncher, &kFloorViaLauncher }) {
+        if (wcscmp(key, program->key) == 0)
+            return program;
+    }
     return nullptr;
+}
+
+// Each of `variants` is "KEY:EXE" and is changed into "KEY" and "EXE" in place.
+int RunVariants(int rounds, int count, wchar_t** variants)
+{
+    std::wstring dir;
+    bool haveLoader = false;
+    if (count <= 0 || !PrepareInstallFolder(&dir, &haveLoader))
+        return 2;
+    std::vector<TrayProgram> programs(count);
+    std::vector<Series> series(count);
+    for (int i = 0; i < count; ++i) {
+        wchar_t* file = wcschr(variants[i], L':');
+        if (file)
+            *file++ = 0;
+        const TrayProgram* like = file ? ProgramByKey(variants[i]) : nullptr;
+        if (!like || !CopyFileW(qt::BinPath(file).c_str(), (dir + L"\\" + file).c_str(), FALSE)) {
+            fprintf(stderr, "not a program key and a file of the bin folder: %ls\n", variants[i]);
+            return 2;
+        }
+        programs[i] = *like;
+        programs[i].exe = file;
+        programs[i].key = file;
+        series[i].program = &programs[i];
+        TimeOnce(dir, programs[i]); // unmeasured
+    }
+    // Per round, each file over the first.
+    std::vector<std::vector<double>> overFirst(count);
+    for (int round = 1; round <= rounds; ++round) {
+        printf("%5d", round);
+        std::vector<double> ms(count);
+        for (int i = 0; i < count; ++i) {
+            int which = (round + i) % count;
+            ms[which] = TimeOnce(dir, programs[which]);
+        }
+        for (int i = 0; i < count; ++i) {
+            Record(series[i], ms[i], round);
+            if (ms[i] >= 0 && ms[0] > 0)
+                overFirst[i].push_back(ms[i] / ms[0]);
+        }
+        printf("\n");
+    }
+    int failures = 0;
+    for (int i = 0; i < count; ++i) {
+        const Series& one = series[i];
+        if (!one.ms.empty())
+            printf("RESULT %ls %.1f %.1f %d\n", one.program->key, Minimum(one.ms), Median(one.ms),
+                   static_cast<int>(one.ms.size()));
+        if (i > 0 && !overFirst[i].empty())
+            printf("PAIRED %ls over %ls %.3f\n", one.program->key, programs[0].key, Median(overFirst[i]));
+        failures += one.failures;
+    }
+    return failures ? 1 : 0;
 }
 
 int WaitForProgram(const TrayProgram& program)
@@ -176,7 +411,8 @@ int StopProgram(const TrayProgram& program)
 
 int Usage()
 {
-    fprintf(stderr, "usage: bench_startup [--rounds N] | --prepare | --wait host|baseline | --stop host|baseline\n");
+    fprintf(stderr, "usage: bench_startup [--rounds N] | --waterfall N | --variants N KEY:EXE... | --prepare | "
+                    "--wait host|bare|floor | --stop host|bare|floor\n");
     return 2;
 }
 
@@ -191,11 +427,19 @@ int wmain(int argc, wchar_t** argv)
         bool haveLoader = false;
         return PrepareInstallFolder(&dir, &haveLoader) ? 0 : 2;
     }
+    if (argc >= 4 && wcscmp(argv[1], L"--variants") == 0) {
+        int rounds = _wtoi(argv[2]);
+        if (rounds <= 0 || rounds > 1000)
+            return Usage();
+        return RunVariants(rounds, argc - 3, argv + 3);
+    }
     if (argc != 3)
         return Usage();
-    if (wcscmp(argv[1], L"--rounds") == 0) {
+    if (wcscmp(argv[1], L"--rounds") == 0 || wcscmp(argv[1], L"--waterfall") == 0) {
         int rounds = _wtoi(argv[2]);
-        return rounds > 0 ? RunRounds(rounds) : Usage();
+        if (rounds <= 0 || rounds > 1000)
+            return Usage();
+        return argv[1][2] == L'r' ? RunRounds(rounds) : RunWaterfall(rounds);
     }
     const TrayProgram* program = ProgramByKey(argv[2]);
     if (!program)

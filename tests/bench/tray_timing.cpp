@@ -8,27 +8,44 @@
 
 namespace bench {
 
-// The Host gets the command line the Loader would give it for an empty tail.
-const TrayProgram kHostDirect = { L"host", L"tessmark_quornel.exe", L"football ", L"tray_wnd", qt::kTrayTitle,
-                                  IDM_EXIT };
-const TrayProgram kBaselineDirect = { L"baseline", BASELINE_TRAY_EXE, L"bench_baseline_tray", BASELINE_TRAY_CLASS,
-                                      BASELINE_TRAY_TITLE, BASELINE_EXIT_COMMAND };
-const TrayProgram kHostViaLoader = { L"loader", L"tessmark_quornel_loader.exe", L"tessmark_quornel_loader",
-                                     L"tray_wnd", qt::kTrayTitle, IDM_EXIT };
-const TrayProgram kBaselineViaLauncher = { L"launcher", BASELINE_LAUNCHER_EXE, L"bench_baseline_launcher",
-                                           BASELINE_TRAY_CLASS, BASELINE_TRAY_TITLE, BASELINE_EXIT_COMMAND };
-
 namespace {
 
-double Now()
+// The Host's family mutex, as host_main.cpp names it.
+const wchar_t kHostMutex[] = L"Quornel_widget_mono";
+
+} // namespace
+
+// The Host and the floor tray get the command line the Loader would give the Host
+// for an empty tail.
+const TrayProgram kHostDirect = { L"host", L"tessmark_quornel.exe", L"football ", L"tray_wnd", qt::kTrayTitle,
+                                  IDM_EXIT, kHostMutex };
+const TrayProgram kBaselineDirect = { L"bare", BASELINE_TRAY_EXE, L"bench_baseline_tray", BASELINE_TRAY_CLASS,
+                                      BASELINE_TRAY_TITLE, BASELINE_EXIT_COMMAND, nullptr };
+const TrayProgram kFloorDirect = { L"floor", FLOOR_TRAY_EXE, L"football ", FLOOR_TRAY_CLASS, FLOOR_TRAY_TITLE,
+                                   BASELINE_EXIT_COMMAND, FLOOR_TRAY_MUTEX };
+const TrayProgram kHostViaLoader = { L"loader", L"tessmark_quornel_loader.exe", L"tessmark_quornel_loader",
+                                     L"tray_wnd", qt::kTrayTitle, IDM_EXIT, kHostMutex };
+const TrayProgram kBaselineViaLauncher = { L"bare-ldr", BASELINE_LAUNCHER_EXE, L"bench_baseline_launcher",
+                                           BASELINE_TRAY_CLASS, BASELINE_TRAY_TITLE, BASELINE_EXIT_COMMAND, nullptr };
+const TrayProgram kFloorViaLauncher = { L"floor-ldr", FLOOR_LAUNCHER_EXE, L"bench_floor_launcher", L"tray_wnd",
+                                        qt::kTrayTitle, IDM_EXIT, kHostMutex };
+
+double CounterToMs(LONGLONG counter)
 {
     static LARGE_INTEGER frequency;
     if (!frequency.QuadPart)
         QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Now()
+{
     LARGE_INTEGER counter;
     QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+    return CounterToMs(counter.QuadPart);
 }
+
+namespace {
 
 bool CopyFromBin(const std::wstring& dir, const wchar_t* name)
 {
@@ -67,6 +84,8 @@ bool PrepareInstallFolder(std::wstring* dir, bool* haveLoader)
               qt::FileExists(*dir + L"\\images\\tray.ico");
     ok = CopyFromBin(*dir, BASELINE_TRAY_EXE) && ok;
     ok = CopyFromBin(*dir, BASELINE_LAUNCHER_EXE) && ok;
+    ok = CopyFromBin(*dir, FLOOR_TRAY_EXE) && ok;
+    ok = CopyFromBin(*dir, FLOOR_LAUNCHER_EXE) && ok;
     *haveLoader = CopyFromBin(*dir, L"tessmark_quornel_loader.exe");
     return ok;
 }
@@ -102,21 +121,28 @@ bool WaitReady(const TrayProgram& program, DWORD ms, HWND* window)
     }
 }
 
-double StartAndTime(const std::wstring& dir, const TrayProgram& program, TrayRun* run)
+bool CreateInDir(const std::wstring& dir, const TrayProgram& program, HANDLE* process)
 {
-    // A tray window left from an earlier start would count as ready at once.
-    if (FindWindowW(program.trayClass, program.trayTitle))
-        return -1;
     std::wstring exe = dir + L"\\" + program.exe;
     std::vector<wchar_t> line(program.commandLine, program.commandLine + wcslen(program.commandLine) + 1);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    double begin = Now();
     if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &startup, &info))
-        return -1;
+        return false;
     CloseHandle(info.hThread);
-    run->started = info.hProcess;
+    *process = info.hProcess;
+    return true;
+}
+
+double StartAndTime(const std::wstring& dir, const TrayProgram& program, TrayRun* run)
+{
+    // A tray window left from an earlier start would count as ready at once.
+    if (FindWindowW(program.trayClass, program.trayTitle))
+        return -1;
+    double begin = Now();
+    if (!CreateInDir(dir, program, &run->started))
+        return -1;
     if (!WaitReady(program, kReadyTimeoutMs, &run->window))
         return -1;
     double elapsed = Now() - begin;

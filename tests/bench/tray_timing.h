@@ -16,18 +16,21 @@ struct TrayProgram {
     const wchar_t* trayClass;   // the tray window that the started chain ends in
     const wchar_t* trayTitle;
     WPARAM exitCommand;         // WM_COMMAND id that ends it as a user would
+    const wchar_t* mutex;       // the family mutex the tray program creates; null for none
 };
 
 extern const TrayProgram kHostDirect;          // tessmark_quornel.exe
-extern const TrayProgram kBaselineDirect;      // the baseline tray program
+extern const TrayProgram kBaselineDirect;      // the bare tray program
+extern const TrayProgram kFloorDirect;         // the floor tray program
 extern const TrayProgram kHostViaLoader;       // tessmark_quornel_loader.exe -> Host
-extern const TrayProgram kBaselineViaLauncher; // baseline launcher -> baseline tray
+extern const TrayProgram kBaselineViaLauncher; // bare launcher -> bare tray
+extern const TrayProgram kFloorViaLauncher;    // floor launcher -> Host, as the Loader starts it
 
 const DWORD kReadyTimeoutMs = 30000;
 const DWORD kEndTimeoutMs = 15000;
 
 // bin\testwork\bench: the Host, base.dll, images\, the Loader when built, and
-// both baseline programs. False when a program needed is missing from bin.
+// the four yardstick programs. False when a program needed is missing from bin.
 bool PrepareInstallFolder(std::wstring* dir, bool* haveLoader);
 std::wstring InstallFolder();
 
@@ -56,5 +59,11 @@ void CleanUp(const TrayProgram& program, TrayRun* run);
 
 // Opens the process that owns the window: to wait on it, read its exit code, end it.
 HANDLE OpenWindowProcess(HWND window);
+
+// Milliseconds of the performance counter; comparable between processes.
+double Now();
+double CounterToMs(LONGLONG counter);
+// Creates the program in `dir` (environment and all inherited); false on failure.
+bool CreateInDir(const std::wstring& dir, const TrayProgram& program, HANDLE* process);
 
 } // namespace bench
