@@ -3,7 +3,8 @@
 
 Run from the repository root: python3 images/make_icons.py
 Each file holds 32-bit images, smallest first: the tray icons 16, 20, 24, 32 pixels,
-the program icons 16, 24, 32, 48 pixels.
+the program icons 16, 24, 32, 48 pixels. It also draws the picture on the first and
+last pages of the setup: the ball on a striped pitch, 164 x 314, a 24-bit BMP.
 """
 import math
 import struct
@@ -95,7 +96,33 @@ def write_ico(path, sizes, variant):
         f.write(out + b"".join(images))
 
 
+def write_setup_bitmap(path, width=164, height=314, ball=120):
+    """The ball over a pitch mown in stripes, for the setup's welcome and finish pages."""
+    top = (height - ball) // 2 - 30
+    left = (width - ball) // 2
+    ballpixels = render(ball, "online")
+    rows = []
+    for y in range(height - 1, -1, -1):  # bottom-up
+        row = bytearray()
+        for x in range(width):
+            green = (46, 125, 50) if (y // 24) % 2 else (56, 142, 60)
+            r, g, b = green
+            bx, by = x - left, y - top
+            if 0 <= bx < ball and 0 <= by < ball:
+                cr, cg, cb, a = ballpixels[by][bx]
+                r, g, b = ((cr * a + c * (255 - a)) // 255 for cr, c in ((cr, r), (cg, g), (cb, b)))
+            row += bytes((b, g, r))
+        row += bytes((-len(row)) % 4)
+        rows.append(bytes(row))
+    pixels = b"".join(rows)
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + pixels)
+
+
 if __name__ == "__main__":
+    write_setup_bitmap("installer/setup_welcome.bmp")
     write_ico("images/tray.ico", [16, 20, 24, 32], "online")
     write_ico("images/tray_offline.ico", [16, 20, 24, 32], "offline")
     write_ico("host/tessmark_quornel.ico", [16, 24, 32, 48], "online")

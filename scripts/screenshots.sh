@@ -30,3 +30,26 @@ drive menu && shoot tray-menu.png && drive close
 drive proxy && shoot proxy-automatic.png
 drive toggle && drive fill && shoot proxy-manual.png
 "$WINE64" tessmark_quornel.exe /exit
+
+# The setup's pages: an interactive install into the default folder (which starts the
+# widget from its last page), then the uninstaller, which stops it again.
+shoot_wizard() {
+    local place
+    place=$(drive wizard | tr -d '\r') || return 1
+    sleep 0.7
+    import -window root -crop "$place" +repage -strip -define png:compression-level=9 "$root/docs/$1" && echo "docs/$1"
+}
+"$WINE64" "$(ls "$build"/tessmark_quornel-*-setup.exe)" &
+setup=$!
+shoot_wizard setup-welcome.png && drive next
+shoot_wizard setup-folder.png && drive next
+sleep 3 # the files go in, then the last page comes
+shoot_wizard setup-finish.png && drive next
+wait "$setup"
+uninstaller=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs/tessmark_quornel/uninstall.exe)
+"$WINE64" "$uninstaller" &
+uninstall=$!
+shoot_wizard setup-uninstall.png && drive next
+sleep 3
+drive next
+wait "$uninstall"

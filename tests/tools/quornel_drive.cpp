@@ -5,11 +5,15 @@
 //   proxy    pick "Настройки прокси..." and wait for the dialog
 //   toggle   click the dialog's "Автоматически" checkbox
 //   fill     type a server, login and password into the dialog
+//   wizard   wait for the setup's or the uninstaller's window; prints its place on
+//            the screen as WxH+X+Y (for cutting it out of a screenshot)
+//   next     press its default button ("Далее", "Установить", "Готово", ...)
 //   hold     keep a hidden window on the desktop until the prefix stops (test runs
 //            start it first, so that Wine's desktop and services are started once,
 //            by a process whose output nobody waits for)
 #include <windows.h>
 
+#include <stdio.h>
 #include <string.h>
 #include <wchar.h>
 
@@ -34,6 +38,24 @@ HWND VisibleMenu(void)
     return menu && IsWindowVisible(menu) ? menu : nullptr;
 }
 
+// The setup's wizard: a visible dialog with a Back button (id 3), as NSIS makes it.
+HWND Wizard(void)
+{
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND window, LPARAM result) -> BOOL {
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, ARRAYSIZE(name));
+            if (IsWindowVisible(window) && !wcscmp(name, L"#32770") && GetDlgItem(window, 3)) {
+                *reinterpret_cast<HWND*>(result) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -46,6 +68,22 @@ int wmain(int argc, wchar_t** argv)
         MSG message;
         while (GetMessageW(&message, nullptr, 0, 0) > 0)
             DispatchMessageW(&message);
+        return 0;
+    }
+    if (!wcscmp(command, L"wizard")) {
+        HWND wizard = nullptr;
+        if (!WaitFor([&] { return (wizard = Wizard()) != nullptr; }))
+            return 1;
+        RECT frame;
+        GetWindowRect(wizard, &frame);
+        wprintf(L"%ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top, frame.left, frame.top);
+        return 0;
+    }
+    if (!wcscmp(command, L"next")) {
+        HWND wizard = nullptr;
+        if (!WaitFor([&] { return (wizard = Wizard()) != nullptr && IsWindowEnabled(GetDlgItem(wizard, IDOK)); }))
+            return 1;
+        PostMessageW(wizard, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(wizard, IDOK)));
         return 0;
     }
     HWND tray = nullptr;

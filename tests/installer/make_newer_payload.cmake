@@ -1,0 +1,11 @@
+# A payload for the "newer" setup of the tests: the build's programs with a few bytes
+# appended (a changed build differs so; Windows ignores data behind the image).
+#   cmake -DSOURCE=<bin> -DDEST=<folder> -P make_newer_payload.cmake
+file(REMOVE_RECURSE ${DEST})
+file(MAKE_DIRECTORY ${DEST}/images)
+foreach(name tessmark_quornel_loader.exe tessmark_quornel.exe base.dll)
+    file(COPY ${SOURCE}/${name} DESTINATION ${DEST})
+    file(APPEND ${DEST}/${name} "newer build\n")
+endforeach()
+file(COPY ${SOURCE}/images/tray.ico ${SOURCE}/images/tray_offline.ico DESTINATION ${DEST}/images)
+file(TOUCH ${DEST}/payload.stamp)
