@@ -12,15 +12,14 @@
 //                      attached, the Host's first NIM_ADD called and returned,
 //                      RunQuornel entered and returned (for the benchmark).
 // On the two proxy messages the log also gets a "proxy" line with what the proxy
-// key holds at that moment, whether the proxy dialog still exists, and the
-// process's lowest free handle slot (a handle the Host leaves open moves it).
+// key holds at that moment, whether a dialog of the Host's thread (the proxy
+// dialog) still exists, and the process's lowest free handle slot (a handle the
+// Host leaves open moves it).
 #include <windows.h>
 #include <shellapi.h>
 #include <stdlib.h>
 
 #include "../host/engine_interface.h"
-#include "../host/proxy_dialog.h"
-#include "../host/settings_store.h"
 
 #ifdef _MSC_VER
 #pragma comment(lib, "advapi32.lib")
@@ -29,6 +28,8 @@
 namespace {
 
 const WCHAR kEngineClass[] = L"quornel_engine";
+// Where the engine finds the proxy settings that the Host's dialog stores.
+const WCHAR kProxyKey[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
 const WCHAR kEngineTitle[] = L"Кворнел 2010";
 
 WCHAR s_logPath[MAX_PATH];
@@ -136,8 +137,26 @@ void HookHostNotifyIcon(void)
     }
 }
 
+// A dialog among the top-level windows of this thread, the Host's: its proxy dialog.
+bool ThreadHasDialog(void)
+{
+    bool found = false;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM result) -> BOOL {
+            WCHAR name[16];
+            if (GetClassNameW(window, name, ARRAYSIZE(name)) && !lstrcmpW(name, L"#32770")) {
+                *reinterpret_cast<bool*>(result) = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 // Test aid: the proxy values as the engine would find them now (absent ones left
-// out), and dialog=1 while a window with the proxy dialog's caption exists.
+// out), and dialog=1 while the Host's proxy dialog exists.
 void LogProxyState(UINT message)
 {
     // The next handle takes the lowest free slot (Wine counts no handles).
@@ -145,16 +164,16 @@ void LogProxyState(UINT message)
     CloseHandle(slot);
     static WCHAR line[2048];
     wsprintfW(line, L"proxy\tmsg=0x%04X\tdialog=%d\tslot=%p", message,
-              FindWindowW(L"#32770", PROXY_DIALOG_CAPTION) != nullptr ? 1 : 0, slot);
+              ThreadHasDialog() ? 1 : 0, slot);
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, PROXY_KEY, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        static const WCHAR* const names[][2] = { { VALUE_PROXY_TYPE, L"type" },
-                                                 { VALUE_PROXY_SERVER, L"server" },
-                                                 { VALUE_PROXY_USER, L"user" },
-                                                 { VALUE_PROXY_PASSWORD, L"password" } };
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kProxyKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        static const WCHAR* const names[][2] = { { L"proxy_type", L"type" },
+                                                 { L"proxy_server", L"server" },
+                                                 { L"proxy_user", L"user" },
+                                                 { L"proxy_password", L"password" } };
         for (const auto& name : names) {
-            WCHAR text[REGISTRY_TEXT_UNITS + 1] = {};
-            DWORD type = 0, size = REGISTRY_TEXT_UNITS * sizeof(WCHAR);
+            WCHAR text[261] = {}; // a stored text of up to 260 units and a terminator
+            DWORD type = 0, size = 260 * sizeof(WCHAR);
             if (RegQueryValueExW(key, name[0], nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS ||
                 type != REG_SZ)
                 continue;

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "engine_interface.h"
+#include "engine_window.h"
 #include "host_warning.h"
 #include "proxy_dialog.h"
 #include "tray_window.h"

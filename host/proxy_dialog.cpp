@@ -1,11 +1,9 @@
 #include "proxy_dialog.h"
 
-#include <wchar.h>
-
 #include "engine_interface.h"
+#include "engine_window.h"
 #include "host_resources.h"
 #include "settings_store.h"
-#include "tray_window.h"
 
 HWND g_proxyDialog;
 
@@ -16,6 +14,9 @@ const int kManualControls[] = {
     IDC_PROXY_SERVER_LABEL, IDC_PROXY_USER_LABEL,   IDC_PROXY_PASSWORD_LABEL, IDC_PROXY_TEST,
 };
 
+// The edits of the three texts, in ProxyText order.
+const int kTextControls[PROXY_TEXT_COUNT] = { IDC_PROXY_SERVER, IDC_PROXY_USER, IDC_PROXY_PASSWORD };
+
 void ShowAutomaticMode(HWND dialog)
 {
     CheckDlgButton(dialog, IDC_PROXY_AUTOMATIC, BST_CHECKED);
@@ -24,19 +25,18 @@ void ShowAutomaticMode(HWND dialog)
 
 // Automatic mode unless proxy_type is exactly "manual" (the template's state);
 // the stored texts are shown only when proxy_type itself could be read.
-void ShowStoredSettings(HWND dialog, HKEY key)
+void ShowStoredSettings(HWND dialog)
 {
-    WCHAR text[REGISTRY_TEXT_UNITS];
-    if (!key || !ReadRegistryText(key, VALUE_PROXY_TYPE, text)) {
+    static ProxySettings stored; // 1.5 KB: kept off the stack
+    if (!ReadProxySettings(&stored)) {
         ShowAutomaticMode(dialog);
         return;
     }
-    // Unit by unit and case-sensitive: "Manual" or "manual " mean automatic.
-    if (wcsncmp(text, PROXY_TYPE_MANUAL, REGISTRY_TEXT_UNITS) != 0)
+    if (!stored.manual)
         ShowAutomaticMode(dialog);
-    for (const ProxyTextField& entry : kProxyTextFields) {
-        if (ReadRegistryText(key, entry.value, text))
-            SetDlgItemTextW(dialog, entry.control, text);
+    for (int i = 0; i < PROXY_TEXT_COUNT; ++i) {
+        if (stored.found[i])
+            SetDlgItemTextW(dialog, kTextControls[i], stored.text[i]);
     }
 }
 
@@ -70,13 +70,22 @@ void OpenProxyDialog(void)
     if (!dialog)
         return; // the next command 200 tries again
 
-    HKEY key;
-    OpenSettingsKey(PROXY_KEY, &key); // a key that cannot be opened shows automatic mode
-    ShowStoredSettings(dialog, key);
+    ShowStoredSettings(dialog); // a key that cannot be opened shows automatic mode
     PlaceAtCursor(dialog);
     g_proxyDialog = dialog;
-    if (key)
-        RegCloseKey(key);
+}
+
+LONG SaveProxySettings(HWND dialog)
+{
+    // The mode is taken before anything else, as the user left it; a longer text is
+    // cut to its first 259 characters, and disabled edits count too.
+    static ProxySettings settings;
+    settings.manual = IsDlgButtonChecked(dialog, IDC_PROXY_AUTOMATIC) != BST_CHECKED;
+    for (int i = 0; i < PROXY_TEXT_COUNT; ++i) {
+        settings.text[i][0] = 0;
+        GetDlgItemTextW(dialog, kTextControls[i], settings.text[i], REGISTRY_TEXT_UNITS);
+    }
+    return StoreProxySettings(&settings);
 }
 
 INT_PTR CALLBACK ProxyDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

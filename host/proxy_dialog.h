@@ -3,9 +3,8 @@
 
 #include <windows.h>
 
-// The template's name and caption; the open dialog is found by this caption.
+// The dialog template's name (names of resources match without regard to case).
 #define PROXY_DIALOG_TEMPLATE L"proxy_settings"
-#define PROXY_DIALOG_CAPTION  L"Настройки прокси — кворнел Чемпионата мира по Футболу 2010"
 
 // The open proxy dialog, null while there is none. Main thread only.
 extern HWND g_proxyDialog;
@@ -13,6 +12,10 @@ extern HWND g_proxyDialog;
 // Opens the dialog at the cursor with the stored settings; does nothing while
 // one is open.
 void OpenProxyDialog(void);
+
+// Stores the dialog's mode and its three texts in the registry. Returns the error
+// of opening the proxy key, else the status of closing it.
+LONG SaveProxySettings(HWND dialog);
 
 INT_PTR CALLBACK ProxyDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

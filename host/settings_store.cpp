@@ -1,18 +1,16 @@
 #include "settings_store.h"
 
-#include "host_resources.h"
+#include <wchar.h>
 
 namespace {
 
 const DWORD kTextBytes = REGISTRY_TEXT_UNITS * sizeof(WCHAR);
 
-} // namespace
+// The proxy texts' values, in ProxyText order.
+const WCHAR* const kProxyTextValues[PROXY_TEXT_COUNT] = { VALUE_PROXY_SERVER, VALUE_PROXY_USER,
+                                                          VALUE_PROXY_PASSWORD };
 
-const ProxyTextField kProxyTextFields[3] = {
-    { IDC_PROXY_SERVER, VALUE_PROXY_SERVER },
-    { IDC_PROXY_USER, VALUE_PROXY_USER },
-    { IDC_PROXY_PASSWORD, VALUE_PROXY_PASSWORD },
-};
+} // namespace
 
 LONG OpenSettingsKey(const WCHAR* path, HKEY* key)
 {
@@ -70,30 +68,40 @@ DWORD ReadUseCustomWallpaper(void)
     return value;
 }
 
-LONG SaveProxySettings(HWND dialog)
+BOOL ReadProxySettings(ProxySettings* settings)
 {
-    // The mode is taken before anything else, as the user left it.
-    UINT automatic = IsDlgButtonChecked(dialog, IDC_PROXY_AUTOMATIC);
+    HKEY key;
+    OpenSettingsKey(PROXY_KEY, &key);
+    WCHAR type[REGISTRY_TEXT_UNITS];
+    BOOL typeFound = key && ReadRegistryText(key, VALUE_PROXY_TYPE, type);
+    if (typeFound) {
+        // Unit by unit and case-sensitive: "Manual" or "manual " mean automatic.
+        settings->manual = wcsncmp(type, PROXY_TYPE_MANUAL, REGISTRY_TEXT_UNITS) == 0;
+        for (int i = 0; i < PROXY_TEXT_COUNT; ++i)
+            settings->found[i] = ReadRegistryText(key, kProxyTextValues[i], settings->text[i]);
+    }
+    if (key)
+        RegCloseKey(key);
+    return typeFound;
+}
+
+LONG StoreProxySettings(const ProxySettings* settings)
+{
     HKEY key;
     LONG status = OpenSettingsKey(PROXY_KEY, &key);
     if (status != ERROR_SUCCESS)
         return status;
-
     // A failed write is not noticed; the remaining values are still written.
-    if (automatic == BST_CHECKED)
-        WriteRegistryText(key, VALUE_PROXY_TYPE, PROXY_TYPE_AUTO, ARRAYSIZE(PROXY_TYPE_AUTO) - 1);
-    else
+    if (settings->manual)
         WriteRegistryText(key, VALUE_PROXY_TYPE, PROXY_TYPE_MANUAL, ARRAYSIZE(PROXY_TYPE_MANUAL) - 1);
-
-    for (const ProxyTextField& entry : kProxyTextFields) {
-        // A longer text is cut to its first 259 characters; disabled edits count too.
+    else
+        WriteRegistryText(key, VALUE_PROXY_TYPE, PROXY_TYPE_AUTO, ARRAYSIZE(PROXY_TYPE_AUTO) - 1);
+    for (int i = 0; i < PROXY_TEXT_COUNT; ++i) {
+        DWORD length = static_cast<DWORD>(wcsnlen(settings->text[i], REGISTRY_TEXT_UNITS - 1));
         WCHAR text[REGISTRY_TEXT_UNITS];
-        text[0] = 0;
-        UINT length = GetDlgItemTextW(dialog, entry.control, text, REGISTRY_TEXT_UNITS);
-        if (length >= REGISTRY_TEXT_UNITS)
-            length = REGISTRY_TEXT_UNITS - 1;
+        wmemcpy(text, settings->text[i], length);
         text[length] = 0;
-        WriteRegistryText(key, entry.value, text, length);
+        WriteRegistryText(key, kProxyTextValues[i], text, length);
     }
     return RegCloseKey(key);
 }

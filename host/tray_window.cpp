@@ -3,12 +3,11 @@
 #include <shellapi.h>
 
 #include "engine_interface.h"
+#include "engine_window.h"
 #include "host_resources.h"
 #include "host_warning.h"
 #include "proxy_dialog.h"
 #include "settings_store.h"
-
-HWND g_engineWindow;
 
 namespace {
 
@@ -154,12 +153,6 @@ void OnSetState(HWND window, WPARAM state)
 }
 
 } // namespace
-
-void SendToEngine(UINT message)
-{
-    if (g_engineWindow)
-        SendMessageW(g_engineWindow, message, 0, 0);
-}
 
 HICON CurrentTrayIcon(void)
 {

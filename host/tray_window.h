@@ -10,12 +10,6 @@
 // Tray states, as the engine reports them with WM_TRAY_SET_STATE.
 enum TrayState { TRAY_ONLINE = 0, TRAY_OFFLINE = 1 };
 
-// The engine's top-level window; null until RunQuornel succeeds. Main thread only.
-extern HWND g_engineWindow;
-
-// Sends a host message (wParam 0, lParam 0) to the engine window, once there is one.
-void SendToEngine(UINT message);
-
 HWND CreateTrayWindow(void);
 BOOL LoadTrayIcons(void);
 void DestroyTrayIcons(void);

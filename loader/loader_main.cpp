@@ -2,8 +2,8 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include "file_times.h"
 #include "loader_texts.h"
+#include "time/file_times.h"
 
 namespace {
 
@@ -60,35 +60,42 @@ void CloseProcessHandles(PROCESS_INFORMATION* process)
 }
 
 // Copies the package over the update program, runs it and waits for its end.
-// Gives kExitHostStarted when the Host may be started, else the exit code.
-int InstallPackage(const LoaderPaths* paths, STARTUPINFOW* startup, PROCESS_INFORMATION* process)
+// True when the Host is to be started next; false with the Loader's exit code.
+bool InstallPackage(const LoaderPaths* paths, STARTUPINFOW* startup, PROCESS_INFORMATION* process, int* exitCode)
 {
-    if (!CopyFileW(paths->package, paths->updateProgram, FALSE))
-        return ShowFailure(kCopyFailedText, kExitCopyFailed);
+    if (!CopyFileW(paths->package, paths->updateProgram, FALSE)) {
+        *exitCode = ShowFailure(kCopyFailedText, kExitCopyFailed);
+        return false;
+    }
     // A package left behind is harmless: the copy carries its time, so the next
     // start finds them equal and does not install again.
     DeleteFileW(paths->package);
 
     WCHAR commandLine[ARRAYSIZE(kUpdateCommandLine)]; // CreateProcessW may write to it
     lstrcpyW(commandLine, kUpdateCommandLine);
-    if (!StartProcess(paths->updateProgram, commandLine, startup, process))
-        return ShowFailure(kUpdateNotStartedText, kExitUpdateNotStarted);
+    if (!StartProcess(paths->updateProgram, commandLine, startup, process)) {
+        *exitCode = ShowFailure(kUpdateNotStartedText, kExitUpdateNotStarted);
+        return false;
+    }
     // The update program may take as long as it needs; its exit code does not matter.
     WaitForSingleObject(process->hProcess, INFINITE);
     CloseProcessHandles(process);
-    return kExitHostStarted;
+    return true;
 }
 
-// "football <tail>" in a buffer of kHostCommandLineSize units. A longer tail is cut to
-// its first kMaxHostTailLength units, one less where the cut would split a surrogate pair.
-void FormatHostCommandLine(const WCHAR* tail, WCHAR* commandLine)
+// "football <tail>" in commandLine[size]. A tail longer than fits is cut, one unit
+// more where the cut would split a surrogate pair.
+void FormatHostCommandLine(const WCHAR* tail, WCHAR* commandLine, int size)
 {
-    int length = 0;
-    while (length < kMaxHostTailLength && tail[length])
-        ++length;
-    if (length == kMaxHostTailLength && IS_SURROGATE_PAIR(tail[length - 1], tail[length]))
-        --length;
     WCHAR kept[kMaxHostTailLength + 1];
+    int room = size - static_cast<int>(ARRAYSIZE(HOST_COMMAND_WORD) - 1) - 1;
+    if (room > kMaxHostTailLength)
+        room = kMaxHostTailLength;
+    int length = 0;
+    while (length < room && tail[length])
+        ++length;
+    if (length > 0 && length == room && IS_SURROGATE_PAIR(tail[length - 1], tail[length]))
+        --length;
     lstrcpynW(kept, tail, length + 1);
     wsprintfW(commandLine, kHostCommandFormat, kept);
 }
@@ -106,14 +113,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR tail, int)
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
 
-    if (PackageIsPending(&paths)) {
-        int exitCode = InstallPackage(&paths, &startup, &process);
-        if (exitCode != kExitHostStarted)
-            return exitCode;
-    }
+    int exitCode = kExitHostStarted;
+    if (PackageIsPending(&paths) && !InstallPackage(&paths, &startup, &process, &exitCode))
+        return exitCode;
 
     WCHAR commandLine[kHostCommandLineSize];
-    FormatHostCommandLine(tail ? tail : L"", commandLine);
+    FormatHostCommandLine(tail ? tail : L"", commandLine, ARRAYSIZE(commandLine));
     if (!StartProcess(paths.host, commandLine, &startup, &process))
         return ShowFailure(kHostNotStartedText, kExitHostNotStarted);
     CloseProcessHandles(&process); // the Host runs on; the Loader does not wait

@@ -10,12 +10,13 @@ const WCHAR kHostFileName[] = L"tessmark_quornel.exe";
 
 const WCHAR kUpdateCommandLine[] = L"update /verysilent";
 // "football" stands where a program name stands: the Host's tail is the Loader's.
-const WCHAR kHostCommandFormat[] = L"football %s";
+#define HOST_COMMAND_WORD L"football "
+const WCHAR kHostCommandFormat[] = HOST_COMMAND_WORD L"%s";
 
 // The host command line buffer, terminator included, and the longest tail that fits
-// behind "football " (9 units) and before the terminator.
+// behind "football " and before the terminator.
 const int kHostCommandLineSize = MAX_PATH;
-const int kMaxHostTailLength = kHostCommandLineSize - 9 - 1;
+const int kMaxHostTailLength = kHostCommandLineSize - (ARRAYSIZE(HOST_COMMAND_WORD) - 1) - 1;
 
 const WCHAR kLoaderCaption[] = L"Кворнел Чемпионата мира по Футболу 2010";
 const WCHAR kCopyFailedText[] = L"debug: не могу скопировать update.tmp в update.exe";

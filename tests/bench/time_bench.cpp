@@ -11,6 +11,7 @@
 
 #include "date_texts.h"
 #include "day_arithmetic.h"
+#include "fixed_zone.h"
 
 namespace {
 

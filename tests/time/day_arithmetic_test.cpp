@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "day_arithmetic.h"
+#include "fixed_zone.h"
 #include "time_test_util.h"
 
 using tt::Record;

@@ -4,6 +4,7 @@
 
 #include "date_texts.h"
 #include "day_arithmetic.h"
+#include "fixed_zone.h"
 #include "time_test_util.h"
 
 namespace {

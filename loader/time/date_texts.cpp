@@ -10,6 +10,30 @@
 
 namespace {
 
+// Every weekday table begins with Sunday, so a weekday's position is its
+// wDayOfWeek; a month's position is wMonth - 1. Widths include the terminator.
+const int kNameWidth = 4;
+const int kRuNameWidth = 20;
+
+const WCHAR kWeekdayAbbreviations[7][kNameWidth] = {
+    L"Sun", L"Mon", L"Tue", L"Wed", L"Thu", L"Fri", L"Sat" };
+const WCHAR kMonthAbbreviations[12][kNameWidth] = {
+    L"Jan", L"Feb", L"Mar", L"Apr", L"May", L"Jun", L"Jul", L"Aug", L"Sep", L"Oct", L"Nov", L"Dec" };
+const char kWeekdayAbbreviationsA[7][kNameWidth] = {
+    "Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat" };
+const char kMonthAbbreviationsA[12][kNameWidth] = {
+    "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec" };
+// Lower case; the months in the genitive, the form that follows a day number.
+const WCHAR kWeekdayNamesRu[7][kRuNameWidth] = {
+    L"воскресенье", L"понедельник", L"вторник", L"среда", L"четверг", L"пятница", L"суббота" };
+const WCHAR kMonthNamesRu[12][kRuNameWidth] = {
+    L"января", L"февраля", L"марта", L"апреля", L"мая", L"июня",
+    L"июля", L"августа", L"сентября", L"октября", L"ноября", L"декабря" };
+
+const WCHAR kErrText[] = L"err";
+const WCHAR kErrMonthText[] = L"err_month";
+const WCHAR kErrDayOfWeekText[] = L"err_day_of_week";
+
 // The values both readers scan, before they are checked.
 struct ScannedTime {
     int day;
@@ -196,8 +220,8 @@ SYSTEMTIME* ParseZonedTime(const char* text, SYSTEMTIME* time)
     // A local time that is no real date (day 0, 31 April) does not convert: the
     // record is left as it was and still given back. A real date whose UTC falls
     // before 1601 has no record to give.
-    FILETIME realDate;
-    return SystemTimeToFileTime(&local, &realDate) ? nullptr : time;
+    ULONGLONG ticks;
+    return RecordToTicks(&local, &ticks) ? nullptr : time;
 }
 
 const WCHAR* GetMonthNameRu(const SYSTEMTIME* time)

@@ -34,15 +34,34 @@ bool GetFileLastWriteTime(const WCHAR* path, SYSTEMTIME* time)
     return FileTimeToSystemTime(&found.ftLastWriteTime, time) != FALSE;
 }
 
+bool RecordToTicks(const SYSTEMTIME* time, ULONGLONG* ticks)
+{
+    FILETIME fileTime;
+    if (!SystemTimeToFileTime(time, &fileTime))
+        return false;
+    *ticks = (static_cast<ULONGLONG>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
+    return true;
+}
+
+bool TicksToRecord(ULONGLONG ticks, SYSTEMTIME* time)
+{
+    FILETIME fileTime;
+    fileTime.dwLowDateTime = static_cast<DWORD>(ticks);
+    fileTime.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    SYSTEMTIME converted;
+    if (!FileTimeToSystemTime(&fileTime, &converted))
+        return false;
+    *time = converted;
+    return true;
+}
+
 ULONGLONG SystemTimeToTicks(const SYSTEMTIME* time)
 {
-    if (!time)
-        return 0;
     // A record that is no real date does not convert and counts as 0 ticks.
-    FILETIME fileTime = {};
-    if (!SystemTimeToFileTime(time, &fileTime))
-        return 0;
-    return (static_cast<ULONGLONG>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
+    ULONGLONG ticks = 0;
+    if (time)
+        RecordToTicks(time, &ticks);
+    return ticks;
 }
 
 int CompareSystemTimes(const SYSTEMTIME* a, const SYSTEMTIME* b)

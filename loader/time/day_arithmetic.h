@@ -1,6 +1,5 @@
-// Moving a record along the time line: the fixed zone (UTC+3, daylight time
-// UTC+4 from the last Sunday of April 02:00 to the last Sunday of October 02:00),
-// the current time, whole days. No state, no allocation.
+// Whole days between records and a record moved by whole days. No state, no
+// allocation.
 #pragma once
 
 #include <windows.h>
@@ -9,16 +8,6 @@
 
 // One day in ticks (86,400 seconds of 10,000,000 ticks).
 const ULONGLONG kTicksPerDay = 864000000000ULL;
-
-// Local time of the fixed zone for a UTC record, with the daylight rule of the
-// date's own year. Nothing happens when either record is null.
-void UtcToFixedZone(SYSTEMTIME* local, const SYSTEMTIME* utc);
-// Converts the record in place; null for null. A record that is no real date is
-// left as it was.
-SYSTEMTIME* ConvertToFixedZone(SYSTEMTIME* time);
-// The current time in the fixed zone / in UTC; null for null.
-SYSTEMTIME* GetFixedZoneNow(SYSTEMTIME* time);
-SYSTEMTIME* GetUtcNow(SYSTEMTIME* time);
 
 // Whole 24-hour spans from b to a, cut toward zero, positive when a is later;
 // 0 when either is null.

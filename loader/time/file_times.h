@@ -9,7 +9,14 @@
 // record; false and nothing written for null arguments.
 bool GetFileLastWriteTime(const WCHAR* path, SYSTEMTIME* time);
 
-// The record's tick count; 0 for null.
+// The record's tick count: true, or false (ticks untouched) for a record the
+// platform does not convert, a record that is no real date.
+bool RecordToTicks(const SYSTEMTIME* time, ULONGLONG* ticks);
+// The record of a tick count (weekday included): true, or false (record untouched)
+// for a count past the last date the platform represents.
+bool TicksToRecord(ULONGLONG ticks, SYSTEMTIME* time);
+
+// The record's tick count; 0 for null and for a record that is no real date.
 ULONGLONG SystemTimeToTicks(const SYSTEMTIME* time);
 
 // -1, 0 or 1 as a is earlier than, equal to or later than b (null counts as 0 ticks).
