@@ -134,7 +134,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR tail, int)
     LoadTrayIcons(); // a failure was reported; the Host goes on with a null icon
     NotifyTrayIcon(trayWindow, NIM_ADD, 0, CurrentTrayIcon(), CurrentTrayTip());
 
-    static QuornelInitParams params; // 2.5 KB: kept off the stack
+    // On the stack: a zeroed static would take its 2.5 KB in the file (mingw keeps
+    // such statics in .data when every object has its own section).
+    QuornelInitParams params = {};
     params.trayWindow = trayWindow;
     lstrcpynW(params.commandLine, tail ? tail : L"", 1000);
     params.commandLine[999] = 0;

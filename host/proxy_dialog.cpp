@@ -27,7 +27,7 @@ void ShowAutomaticMode(HWND dialog)
 // the stored texts are shown only when proxy_type itself could be read.
 void ShowStoredSettings(HWND dialog)
 {
-    static ProxySettings stored; // 1.5 KB: kept off the stack
+    ProxySettings stored;
     if (!ReadProxySettings(&stored)) {
         ShowAutomaticMode(dialog);
         return;
@@ -79,7 +79,7 @@ LONG SaveProxySettings(HWND dialog)
 {
     // The mode is taken before anything else, as the user left it; a longer text is
     // cut to its first 259 characters, and disabled edits count too.
-    static ProxySettings settings;
+    ProxySettings settings;
     settings.manual = IsDlgButtonChecked(dialog, IDC_PROXY_AUTOMATIC) != BST_CHECKED;
     for (int i = 0; i < PROXY_TEXT_COUNT; ++i) {
         settings.text[i][0] = 0;

@@ -97,11 +97,10 @@ LONG StoreProxySettings(const ProxySettings* settings)
     else
         WriteRegistryText(key, VALUE_PROXY_TYPE, PROXY_TYPE_AUTO, ARRAYSIZE(PROXY_TYPE_AUTO) - 1);
     for (int i = 0; i < PROXY_TEXT_COUNT; ++i) {
-        DWORD length = static_cast<DWORD>(wcsnlen(settings->text[i], REGISTRY_TEXT_UNITS - 1));
+        // Cut to 259 characters and terminated, whatever the caller left in the buffer.
         WCHAR text[REGISTRY_TEXT_UNITS];
-        wmemcpy(text, settings->text[i], length);
-        text[length] = 0;
-        WriteRegistryText(key, kProxyTextValues[i], text, length);
+        lstrcpynW(text, settings->text[i], REGISTRY_TEXT_UNITS);
+        WriteRegistryText(key, kProxyTextValues[i], text, static_cast<DWORD>(lstrlenW(text)));
     }
     return RegCloseKey(key);
 }
