@@ -121,19 +121,16 @@ void PrintRatios(const char* what, const Series& ours, const Series& bare, const
 int RunRounds(int rounds)
 {
     std::wstring dir;
-    bool haveLoader = false;
-    if (!PrepareInstallFolder(&dir, &haveLoader)) {
-        fprintf(stderr, "the install folder could not be made: build the Host, base.dll and the yardstick programs\n");
+    if (!PrepareInstallFolder(&dir)) {
+        fprintf(stderr, "the install folder could not be made: build the programs and the yardstick programs\n");
         return 2;
     }
-    Series series[6];
-    const TrayProgram* programs[6] = { &kHostDirect, &kBaselineDirect, &kFloorDirect,
-                                       &kHostViaLoader, &kBaselineViaLauncher, &kFloorViaLauncher };
-    int count = haveLoader ? 6 : 3;
-    for (int i = 0; i < 6; ++i)
+    const int count = 6;
+    Series series[count];
+    const TrayProgram* programs[count] = { &kHostDirect, &kBaselineDirect, &kFloorDirect,
+                                           &kHostViaLoader, &kBaselineViaLauncher, &kFloorViaLauncher };
+    for (int i = 0; i < count; ++i)
         series[i].program = programs[i];
-    if (!haveLoader)
-        fprintf(stderr, "tessmark_quornel_loader.exe is not built: the Loader is not timed\n");
 
     // One unmeasured start of each: the first start pays for loading files once.
     for (int i = 0; i < count; ++i)
@@ -148,8 +145,7 @@ int RunRounds(int rounds)
     for (int round = 1; round <= rounds; ++round) {
         printf("%5d", round);
         TimeGroup(dir, hostGroup, round);
-        if (haveLoader)
-            TimeGroup(dir, loaderGroup, round);
+        TimeGroup(dir, loaderGroup, round);
         printf("\n");
         fflush(stdout);
     }
@@ -168,8 +164,7 @@ int RunRounds(int rounds)
             printf("PAIRED %ls %.2f %.2f\n", ours.program->key, Median(ours.overBare), Median(ours.overFloor));
     }
     PrintRatios("Host start", series[0], series[1], series[2]);
-    if (haveLoader)
-        PrintRatios("Loader start", series[3], series[4], series[5]);
+    PrintRatios("Loader start", series[3], series[4], series[5]);
     return complete ? 0 : 1;
 }
 
@@ -279,18 +274,17 @@ void PrintLoaderWaterfall(const Moments& ours, const Moments& floor)
 int RunWaterfall(int rounds)
 {
     std::wstring dir;
-    bool haveLoader = false;
-    if (!PrepareInstallFolder(&dir, &haveLoader)) {
-        fprintf(stderr, "the install folder could not be made: build the Host, base.dll and the yardstick programs\n");
+    if (!PrepareInstallFolder(&dir)) {
+        fprintf(stderr, "the install folder could not be made: build the programs and the yardstick programs\n");
         return 2;
     }
     std::wstring stampFile = dir + L"\\stamps.log";
     // Inherited by every program started from here on, and by the Host from its starter.
     SetEnvironmentVariableW(L"QUORNEL_BASE_STAMPS", stampFile.c_str());
-    Moments moments[4];
-    const TrayProgram* programs[4] = { &kHostDirect, &kFloorDirect, &kHostViaLoader, &kFloorViaLauncher };
-    int count = haveLoader ? 4 : 2;
-    for (int i = 0; i < 4; ++i)
+    const int count = 4;
+    Moments moments[count];
+    const TrayProgram* programs[count] = { &kHostDirect, &kFloorDirect, &kHostViaLoader, &kFloorViaLauncher };
+    for (int i = 0; i < count; ++i)
         moments[i].program = programs[i];
 
     int failures = 0;
@@ -315,10 +309,8 @@ int RunWaterfall(int rounds)
         }
     }
     PrintHostWaterfall(moments[0], moments[1]);
-    if (haveLoader) {
-        printf("WATERFALL\n");
-        PrintLoaderWaterfall(moments[2], moments[3]);
-    }
+    printf("WATERFALL\n");
+    PrintLoaderWaterfall(moments[2], moments[3]);
     return failures ? 1 : 0;
 }
 
@@ -337,8 +329,7 @@ const TrayProgram* ProgramByKey(const wchar_t* key)
 int RunVariants(int rounds, int count, wchar_t** variants)
 {
     std::wstring dir;
-    bool haveLoader = false;
-    if (count <= 0 || !PrepareInstallFolder(&dir, &haveLoader))
+    if (count <= 0 || !PrepareInstallFolder(&dir))
         return 2;
     std::vector<TrayProgram> programs(count);
     std::vector<Series> series(count);
@@ -424,8 +415,7 @@ int wmain(int argc, wchar_t** argv)
         return RunRounds(kDefaultRounds);
     if (argc == 2 && wcscmp(argv[1], L"--prepare") == 0) {
         std::wstring dir;
-        bool haveLoader = false;
-        return PrepareInstallFolder(&dir, &haveLoader) ? 0 : 2;
+        return PrepareInstallFolder(&dir) ? 0 : 2;
     }
     if (argc >= 4 && wcscmp(argv[1], L"--variants") == 0) {
         int rounds = _wtoi(argv[2]);

@@ -76,7 +76,7 @@ std::wstring InstallFolder()
     return qt::BinDir() + L"\\testwork\\bench";
 }
 
-bool PrepareInstallFolder(std::wstring* dir, bool* haveLoader)
+bool PrepareInstallFolder(std::wstring* dir)
 {
     *dir = qt::MakeWorkDir(L"bench");
     qt::MakeInstallFolder(*dir);
@@ -86,8 +86,7 @@ bool PrepareInstallFolder(std::wstring* dir, bool* haveLoader)
     ok = CopyFromBin(*dir, BASELINE_LAUNCHER_EXE) && ok;
     ok = CopyFromBin(*dir, FLOOR_TRAY_EXE) && ok;
     ok = CopyFromBin(*dir, FLOOR_LAUNCHER_EXE) && ok;
-    *haveLoader = CopyFromBin(*dir, L"tessmark_quornel_loader.exe");
-    return ok;
+    return CopyFromBin(*dir, L"tessmark_quornel_loader.exe") && ok;
 }
 
 HANDLE OpenWindowProcess(HWND window)

@@ -31,7 +31,7 @@ const DWORD kEndTimeoutMs = 15000;
 
 // bin\testwork\bench: the Host, base.dll, images\, the Loader when built, and
 // the four yardstick programs. False when a program needed is missing from bin.
-bool PrepareInstallFolder(std::wstring* dir, bool* haveLoader);
+bool PrepareInstallFolder(std::wstring* dir);
 std::wstring InstallFolder();
 
 // A started chain: the process created and the tray program's own process.
