@@ -121,6 +121,18 @@ bool BuildRecord(int weekday, int month, const ScannedTime& scanned, SYSTEMTIME*
     return true;
 }
 
+// What both readers do once the scanner has found the names and the numbers:
+// read the numbers, look the names up in the tables of the text's width, check
+// and build the record. False leaves `time` alone.
+template <class Char>
+bool ReadRecord(const Char* text, const NumberStarts& at, const Char* weekday, const Char* month,
+                const Char (&weekdays)[7][kNameWidth], const Char (&months)[12][kNameWidth], SYSTEMTIME* time)
+{
+    ScannedTime scanned = {};
+    return ReadScannedTime(text, at, &scanned) &&
+           BuildRecord(FindName(weekdays, weekday), FindName(months, month), scanned, time);
+}
+
 // Bias in minutes (UTC = local + Bias) of a zone number such as +0300 or -0530:
 // the last two digits are minutes, the rest hours. False for minutes past 59 or
 // more than 99 hours, which are no zone.
@@ -180,14 +192,11 @@ SYSTEMTIME* ParseUtcTime(const WCHAR* text, SYSTEMTIME* time)
     WCHAR weekday[kNameWidth] = {};
     WCHAR month[kNameWidth] = {};
     NumberStarts at;
-    ScannedTime scanned = {};
     // "%3ls, %d %3ls %d %d:%d:%d UTC" with each number only found (": " skips the
     // blanks that %d itself would).
     if (swscanf(text, L"%3ls, %n%*d %3ls %n%*d %n%*d: %n%*d: %n%*d UTC", weekday, &at.day, month, &at.year, &at.hour,
                 &at.minute, &at.second) < 2 ||
-        !ReadScannedTime(text, at, &scanned))
-        return nullptr;
-    if (!BuildRecord(FindName(kWeekdayAbbreviations, weekday), FindName(kMonthAbbreviations, month), scanned, time))
+        !ReadRecord(text, at, weekday, month, kWeekdayAbbreviations, kMonthAbbreviations, time))
         return nullptr;
     return time;
 }
@@ -199,15 +208,13 @@ SYSTEMTIME* ParseZonedTime(const char* text, SYSTEMTIME* time)
     char weekday[kNameWidth] = {};
     char month[kNameWidth] = {};
     NumberStarts at;
-    ScannedTime scanned = {};
     int zoneNumber = 0;
+    SYSTEMTIME local;
     // "%3s, %d %3s %d %d:%d:%d %d", each number only found, as in ParseUtcTime.
     if (sscanf(text, "%3s, %n%*d %3s %n%*d %n%*d: %n%*d: %n%*d %n%*d", weekday, &at.day, month, &at.year, &at.hour,
                &at.minute, &at.second, &at.zone) < 2 ||
-        !ReadScannedTime(text, at, &scanned) || !ReadNumber(text, at.zone, &zoneNumber))
-        return nullptr;
-    SYSTEMTIME local;
-    if (!BuildRecord(FindName(kWeekdayAbbreviationsA, weekday), FindName(kMonthAbbreviationsA, month), scanned, &local))
+        !ReadNumber(text, at.zone, &zoneNumber) ||
+        !ReadRecord(text, at, weekday, month, kWeekdayAbbreviationsA, kMonthAbbreviationsA, &local))
         return nullptr;
     TIME_ZONE_INFORMATION zone = {};
     if (!ZoneBias(zoneNumber, &zone.Bias))
