@@ -23,9 +23,6 @@ namespace {
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\tessmark_quornel";
 const wchar_t kSettingsKey[] = L"Software\\Morvane\\Tessmark";
 const wchar_t kShortcutName[] = L"Кворнел Чемпионата мира по Футболу 2010.lnk";
-const wchar_t kLoader[] = L"tessmark_quornel_loader.exe";
-const wchar_t kUpdateProgram[] = L"update_for_tessmark_quornel.exe";
-const wchar_t kUpdatePackage[] = L"update_for_tessmark_quornel.tmp";
 // What the payload of a setup holds, as the install folder has it.
 const wchar_t* const kPayloadFiles[] = { L"tessmark_quornel_loader.exe", L"tessmark_quornel.exe", L"base.dll",
                                          L"images\\tray.ico", L"images\\tray_offline.ico" };
@@ -143,7 +140,7 @@ std::vector<std::wstring> InstalledFiles()
 {
     std::vector<std::wstring> files = { L"base.dll", L"images\\tray.ico", L"images\\tray_offline.ico",
                                         L"tessmark_quornel.exe", L"tessmark_quornel_loader.exe", L"uninstall.exe",
-                                        kUpdateProgram };
+                                        kUpdateProgramName };
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -217,7 +214,7 @@ protected:
     }
 
     // Starts the Loader from the install folder as its shortcuts do.
-    Process StartLoader() { return Start(dir + L"\\" + kLoader, L"\"" + dir + L"\\" + kLoader + L"\"", dir); }
+    Process StartLoader() { return Start(dir + L"\\" + kLoaderName, L"\"" + dir + L"\\" + kLoaderName + L"\"", dir); }
 
     void ExpectPayload(const std::wstring& payload)
     {
@@ -238,13 +235,13 @@ TEST_F(Setup, SilentInstallPutsFilesShortcutsAndUninstallEntryInPlace)
     ExpectPayload(BinDir());
     // The update program of the install is the setup itself, which the Loader compares
     // with the next package.
-    EXPECT_TRUE(SameBytes(SetupExe(), dir + L"\\" + kUpdateProgram));
+    EXPECT_TRUE(SameBytes(SetupExe(), dir + L"\\" + kUpdateProgramName));
     EXPECT_FALSE(FindWindowW(L"tray_wnd", kTrayTitle)) << "/nostart started the widget";
 
     for (const std::wstring& path : { StartMenuShortcut(), StartupShortcut() }) {
         Shortcut shortcut = ReadShortcut(path);
         ASSERT_TRUE(shortcut.read) << WideToUtf8(path);
-        EXPECT_EQ(0, lstrcmpiW((dir + L"\\" + kLoader).c_str(), shortcut.target.c_str())) << WideToUtf8(path);
+        EXPECT_EQ(0, lstrcmpiW((dir + L"\\" + kLoaderName).c_str(), shortcut.target.c_str())) << WideToUtf8(path);
         EXPECT_EQ(0, lstrcmpiW(dir.c_str(), shortcut.workingFolder.c_str())) << WideToUtf8(path);
     }
 
@@ -253,7 +250,7 @@ TEST_F(Setup, SilentInstallPutsFilesShortcutsAndUninstallEntryInPlace)
         { L"DisplayVersion", SETUP_VERSION },
         { L"Publisher", L"Morvane" },
         { L"InstallLocation", dir },
-        { L"DisplayIcon", dir + L"\\" + kLoader + L",0" },
+        { L"DisplayIcon", dir + L"\\" + kLoaderName + L",0" },
         { L"UninstallString", L"\"" + dir + L"\\uninstall.exe\"" },
         { L"QuietUninstallString", L"\"" + dir + L"\\uninstall.exe\" /S" },
     };
@@ -288,9 +285,9 @@ TEST_F(Setup, SilentInstallPutsFilesShortcutsAndUninstallEntryInPlace)
 TEST_F(Setup, LoaderInstallsANewerPackageThenStartsTheHost)
 {
     ASSERT_EQ(0u, InstallSilently(SetupExe()));
-    std::string oldLoader = ReadFileBytes(dir + L"\\" + kLoader);
+    std::string oldLoader = ReadFileBytes(dir + L"\\" + kLoaderName);
     // A package newer than the installed update program, as a download leaves it.
-    std::wstring package = dir + L"\\" + kUpdatePackage;
+    std::wstring package = dir + L"\\" + kPackageName;
     ASSERT_TRUE(CopyFileW(NewerSetupExe().c_str(), package.c_str(), FALSE));
     HANDLE file = CreateFileW(package.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     FILETIME now;
@@ -320,7 +317,7 @@ TEST_F(Setup, LoaderInstallsANewerPackageThenStartsTheHost)
     EXPECT_FALSE(boxSeen || MessageBoxShown());
 
     EXPECT_FALSE(FileExists(package));
-    EXPECT_TRUE(SameBytes(NewerSetupExe(), dir + L"\\" + kUpdateProgram));
+    EXPECT_TRUE(SameBytes(NewerSetupExe(), dir + L"\\" + kUpdateProgramName));
     ExpectPayload(BinPath(NEWER_PAYLOAD_FROM_BIN));
     EXPECT_EQ(NEWER_VERSION, ReadValue(kUninstallKey, L"DisplayVersion").Text());
     // The running Loader could only be moved aside (Wine, like Windows, refuses to write
@@ -384,21 +381,21 @@ TEST_F(Setup, UpdateKilledHalfWayIsFinishedByTheNextLoaderStart)
     ASSERT_EQ(0u, InstallSilently(SetupExe()));
     // As the Loader runs it: the package copied over the update program, run as
     // "update /verysilent" in the install folder.
-    std::wstring update = dir + L"\\" + kUpdateProgram;
+    std::wstring update = dir + L"\\" + kUpdateProgramName;
     ASSERT_TRUE(CopyFileW(NewerSetupExe().c_str(), update.c_str(), FALSE));
     Process run = Start(update, L"update /verysilent", dir);
     ASSERT_TRUE(run.handle);
     // Killed once it has begun to replace files: the Loader, which goes first, is then
     // in place again (a kill between its two renames would leave none to start).
-    std::wstring asideLoader = dir + L"\\setup_old\\" + kLoader;
-    std::wstring loaderFile = dir + L"\\" + kLoader;
+    std::wstring asideLoader = dir + L"\\setup_old\\" + kLoaderName;
+    std::wstring loaderFile = dir + L"\\" + kLoaderName;
     DWORD start = GetTickCount();
     while (!(FileExists(asideLoader) && FileExists(loaderFile)) && GetTickCount() - start < kSetupWaitMs &&
            WaitForSingleObject(run.handle, 0))
         ;
     TerminateProcess(run.handle, 9);
     ASSERT_TRUE(WaitExit(run, kWaitMs, nullptr));
-    ASSERT_TRUE(FileExists(dir + L"\\" + kUpdatePackage)) << "the update ended before it could be cut off";
+    ASSERT_TRUE(FileExists(dir + L"\\" + kPackageName)) << "the update ended before it could be cut off";
     int replaced = 0;
     for (const wchar_t* name : kPayloadFiles)
         replaced += SameBytes(BinPath(NEWER_PAYLOAD_FROM_BIN) + L"\\" + name, dir + L"\\" + name);
@@ -411,7 +408,7 @@ TEST_F(Setup, UpdateKilledHalfWayIsFinishedByTheNextLoaderStart)
     EXPECT_TRUE(WaitForTray());
     EXPECT_TRUE(WaitForLogLine(log, L"run"));
     ExpectPayload(BinPath(NEWER_PAYLOAD_FROM_BIN));
-    EXPECT_FALSE(FileExists(dir + L"\\" + kUpdatePackage));
+    EXPECT_FALSE(FileExists(dir + L"\\" + kPackageName));
     EXPECT_FALSE(FileExists(dir + L"\\setup_new"));
     EXPECT_FALSE(MessageBoxShown());
 }
@@ -427,7 +424,7 @@ TEST_F(Setup, FileThatCannotBeReplacedLeavesTheInstalledWidgetWorking)
     CloseHandle(held);
     // Every old file back in place, and the pending package that the setup left first.
     std::vector<std::wstring> expected = InstalledFiles();
-    expected.push_back(kUpdatePackage);
+    expected.push_back(kPackageName);
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, FilesBelow(dir));
     ExpectPayload(BinDir());

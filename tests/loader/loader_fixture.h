@@ -12,10 +12,10 @@
 
 namespace lt {
 
-const wchar_t kHostName[] = L"tessmark_quornel.exe";
-const wchar_t kUpdateProgramName[] = L"update_for_tessmark_quornel.exe";
-const wchar_t kPackageName[] = L"update_for_tessmark_quornel.tmp";
-const wchar_t kLoaderName[] = L"tessmark_quornel_loader.exe";
+using qt::kHostName;
+using qt::kLoaderName;
+using qt::kPackageName;
+using qt::kUpdateProgramName;
 
 // The Loader's messages, written out here rather than taken from its header, so
 // that a wrong text there is caught.

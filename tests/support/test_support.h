@@ -12,6 +12,12 @@ namespace qt {
 
 const DWORD kWaitMs = 15000;
 
+// The files of an install folder, by the names the programs look for.
+const wchar_t kLoaderName[] = L"tessmark_quornel_loader.exe";
+const wchar_t kHostName[] = L"tessmark_quornel.exe";
+const wchar_t kUpdateProgramName[] = L"update_for_tessmark_quornel.exe";
+const wchar_t kPackageName[] = L"update_for_tessmark_quornel.tmp";
+
 // Folder of the running test program: the build's bin folder with both programs,
 // base.dll and images/.
 std::wstring BinDir();
