@@ -100,33 +100,31 @@ Var Failure    ; text of the failure, empty while all goes well
 ; ---------------------------------------------------------------------------------
 ; Shared by the setup and the uninstaller.
 
-; $0 = 1 when no running program holds the Host or the engine: Windows (and Wine)
-; refuse to open a running program's file for writing.
-!macro DEFINE_PROGRAM_FILES_FREE PREFIX
+; $0 becomes 0 when the file exists and cannot be opened for writing: Windows (and
+; Wine) refuse that for a running program's file.
+!macro CHECK_FILE_FREE PATH
+  ${If} ${FileExists} "${PATH}"
+    ; GENERIC_WRITE, all sharing (only a running image or an exclusive holder refuses), OPEN_EXISTING
+    System::Call 'kernel32::CreateFileW(w "${PATH}", i 0x40000000, i 7, p 0, i 3, i 0, p 0) p .r3'
+    ${If} $3 P= -1
+      StrCpy $0 0
+    ${Else}
+      System::Call 'kernel32::CloseHandle(p r3)'
+    ${EndIf}
+  ${EndIf}
+!macroend
+
+; Stopping a running widget of this folder, for the setup and the uninstaller alike.
+!macro DEFINE_STOP_WIDGET PREFIX
+; $0 = 1 when no running program holds the Host or the engine.
 Function ${PREFIX}ProgramFilesFree
   StrCpy $0 1
-  ${ForEach} $1 1 2 + 1
-    ${If} $1 == 1
-      StrCpy $2 "$INSTDIR\${HOST}"
-    ${Else}
-      StrCpy $2 "$INSTDIR\${ENGINE}"
-    ${EndIf}
-    ${If} ${FileExists} $2
-      ; GENERIC_WRITE, all sharing (only a running image or an exclusive holder refuses), OPEN_EXISTING
-      System::Call 'kernel32::CreateFileW(w r2, i 0x40000000, i 7, p 0, i 3, i 0, p 0) p .r3'
-      ${If} $3 P= -1
-        StrCpy $0 0
-      ${Else}
-        System::Call 'kernel32::CloseHandle(p r3)'
-      ${EndIf}
-    ${EndIf}
-  ${Next}
+  !insertmacro CHECK_FILE_FREE "$INSTDIR\${HOST}"
+  !insertmacro CHECK_FILE_FREE "$INSTDIR\${ENGINE}"
 FunctionEnd
-!macroend
 
 ; Runs the installed Host with "/exit", which stops a running Host and waits for its end.
 ; A Host that does not end in time leaves the waiting start behind, which is ended.
-!macro DEFINE_EXIT_RUNNING_HOST PREFIX
 Function ${PREFIX}ExitRunningHost
   System::Alloc 104 ; STARTUPINFOW
   Pop $1
@@ -147,12 +145,9 @@ Function ${PREFIX}ExitRunningHost
   System::Free $1
   System::Free $2
 FunctionEnd
-!macroend
 
-; Stops a running widget of this folder. A Host that has only just started has no tray
-; window yet and "/exit" misses it, so this asks again until the files are free.
-; $0 = 1 when they are.
-!macro DEFINE_STOP_WIDGET PREFIX
+; A Host that has only just started has no tray window yet and "/exit" misses it, so
+; this asks again until the files are free. $0 = 1 when they are.
 Function ${PREFIX}StopWidget
   StrCpy $R8 0
   ${Do}
@@ -170,15 +165,12 @@ Function ${PREFIX}StopWidget
 FunctionEnd
 !macroend
 
-!insertmacro DEFINE_PROGRAM_FILES_FREE ""
-!insertmacro DEFINE_PROGRAM_FILES_FREE "un."
-!insertmacro DEFINE_EXIT_RUNNING_HOST ""
-!insertmacro DEFINE_EXIT_RUNNING_HOST "un."
 !insertmacro DEFINE_STOP_WIDGET ""
 !insertmacro DEFINE_STOP_WIDGET "un."
 
 ; Every file the setup puts into the install folder, in the order they are replaced:
-; the Loader first, so that the folder is never long without one.
+; the Loader first, so that the folder is never long without one. The update program
+; is replaced last, and only when this program is not the update program itself.
 !macro FOR_EACH_FILE MACRO
   !insertmacro ${MACRO} "${LOADER}"
   !insertmacro ${MACRO} "${HOST}"
@@ -187,7 +179,6 @@ FunctionEnd
   !insertmacro ${MACRO} "images\tray_offline.ico"
   !insertmacro ${MACRO} "${UNINSTALLER}"
 !macroend
-; The update program is replaced too, unless this program is the update program.
 
 ; ---------------------------------------------------------------------------------
 ; The setup.
