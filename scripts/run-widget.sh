@@ -10,12 +10,10 @@ ensure_display || exit 1
 ensure_prefix
 
 bin="$build/bin"
-log="$build/run-engine.log"
-rm -f "$log"
 start_program=tessmark_quornel.exe
 [ -f "$bin/tessmark_quornel_loader.exe" ] && start_program=tessmark_quornel_loader.exe
 cd "$bin" || exit 1
-QUORNEL_BASE_LOG="$log" "$WINE64" "$start_program" /firstrun &
+"$WINE64" "$start_program" /firstrun &
 started=$!
 
 if [ -z "${QUORNEL_HEADLESS:-}" ]; then
@@ -23,18 +21,15 @@ if [ -z "${QUORNEL_HEADLESS:-}" ]; then
     exit 0
 fi
 
-# Headless: wait for the engine, let the balloon show, take the picture, stop.
-for _ in $(seq 1 150); do
-    grep -q '^run' "$log" 2>/dev/null && break
-    sleep 0.2
-done
+# Headless: wait for the widget, let the balloon show, take the picture, stop.
+"$WINE64" quornel_drive.exe widget || { echo "the widget did not come up" >&2; exit 1; }
 sleep 2
 mkdir -p "$build/screenshots"
 shot="$build/screenshots/widget.png"
 import -window root "$shot" && echo "screenshot: $shot"
 "$WINE64" tessmark_quornel.exe /exit
 wait "$started"
+"$WINE64" quornel_drive.exe nowidget || { echo "the widget did not stop" >&2; exit 1; }
 stop_prefix
 stop_display
-grep -q '^exit' "$log" || { echo "the widget did not run" >&2; exit 1; }
 echo "the widget ran and stopped cleanly"

@@ -59,8 +59,8 @@ void CopyImages(const std::wstring& dir)
 
 void MakeInstallFolder(const std::wstring& dir, bool withImages)
 {
-    for (const wchar_t* name : { L"tessmark_quornel.exe", L"base.dll" })
-        CopyFileW(BinPath(name).c_str(), (dir + L"\\" + name).c_str(), FALSE);
+    CopyFileW(BinPath(kHostName).c_str(), HostExe(dir).c_str(), FALSE);
+    CopyFileW(BinPath(L"standin\\base.dll").c_str(), (dir + L"\\base.dll").c_str(), FALSE);
     if (withImages)
         CopyImages(dir);
 }

@@ -27,8 +27,9 @@ std::wstring BinPath(const std::wstring& name);
 std::wstring MakeWorkDir(const std::wstring& name);
 // Copies bin/images into dir/images, as an install folder has it.
 void CopyImages(const std::wstring& dir);
-// Makes dir an install folder: the Host, base.dll and (unless told not to) images/.
-// The programs then run from there, so nothing is found beside the build's copies.
+// Makes dir an install folder of the Host with the stand-in engine (bin/standin/base.dll)
+// and, unless told not to, images/. The programs then run from there, so nothing is
+// found beside the build's copies.
 void MakeInstallFolder(const std::wstring& dir, bool withImages = true);
 std::wstring HostExe(const std::wstring& dir);
 bool FileExists(const std::wstring& path);

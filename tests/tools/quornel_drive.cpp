@@ -1,5 +1,7 @@
 // quornel_drive COMMAND: acts on the running widget as a user would and waits
 // (at most 10 s) until the result is on the screen. Exit code 0 when it is.
+//   widget   wait for the widget's window
+//   nowidget wait until no widget window is left
 //   menu     right-click the tray icon: the tray menu opens at (900, 740)
 //   close    close an open menu
 //   proxy    pick "Настройки прокси..." and wait for the dialog
@@ -20,6 +22,7 @@
 namespace {
 
 const wchar_t kTrayTitle[] = L"Quornel Football World Cup 2010";
+const wchar_t kWidgetClass[] = L"quornel_widget";
 const wchar_t kProxyCaption[] = L"Настройки прокси — кворнел Чемпионата мира по Футболу 2010";
 
 template <class F> bool WaitFor(F done)
@@ -86,6 +89,10 @@ int wmain(int argc, wchar_t** argv)
         PostMessageW(wizard, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(wizard, IDOK)));
         return 0;
     }
+    if (!wcscmp(command, L"widget"))
+        return WaitFor([] { return FindWindowW(kWidgetClass, nullptr) != nullptr; }) ? 0 : 1;
+    if (!wcscmp(command, L"nowidget"))
+        return WaitFor([] { return FindWindowW(kWidgetClass, nullptr) == nullptr; }) ? 0 : 1;
     HWND tray = nullptr;
     if (!WaitFor([&] { return (tray = FindWindowW(L"tray_wnd", kTrayTitle)) != nullptr; }))
         return 1;

@@ -1,6 +1,7 @@
-// A small stand-in for the widget engine, so that the Host runs and can be tested
-// end to end. It keeps the engine's boundary exactly and shows a small window on
-// the desktop that makes each command visible.
+// A stand-in for the widget engine, so that the Host can be tested end to end: it
+// keeps the engine's boundary exactly and shows a small window that makes each
+// command visible. Test equipment only: it is built into bin/standin/ and never
+// ships; the Host's tests copy it beside the Host as base.dll.
 //
 // For tests, three environment variables:
 //   QUORNEL_BASE_LOG   a file to which every host message received, the init
@@ -19,7 +20,7 @@
 #include <shellapi.h>
 #include <stdlib.h>
 
-#include "../host/engine_interface.h"
+#include "../../host/engine_interface.h"
 
 #ifdef _MSC_VER
 #pragma comment(lib, "advapi32.lib")
