@@ -7,7 +7,7 @@
 QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow, Result* result)
 {
     DWORD error = 0;
-    HWND widget = CreateWidgetWindow(params->trayWindow, &error);
+    HWND widget = CreateWidgetWindow(params->trayWindow, params->currentDirectory, &error);
     if (!widget) {
         result->code = QUORNEL_INSTALL_FAILED;
         result->error = error;

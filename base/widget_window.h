@@ -6,7 +6,8 @@
 
 #define WIDGET_WINDOW_CLASS L"quornel_widget"
 
-// Creates and shows the widget. trayWindow owns it where the desktop has no shell
-// window. Null on failure, with the system error in *error.
-HWND CreateWidgetWindow(HWND trayWindow, DWORD* error);
+// Creates and shows the widget; its files are in installFolder. trayWindow owns it
+// where the desktop has no shell window. Null on failure, with the system error in
+// *error.
+HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, DWORD* error);
 void DestroyWidgetWindow(void);

@@ -1,0 +1,32 @@
+// The engine's settings in the registry under HKEY_CURRENT_USER: the key the Host
+// shares with it and the values only the engine writes. Values of the wrong type or
+// size read as absent, so the callers fall back to their defaults.
+#pragma once
+
+#include <windows.h>
+
+#define ENGINE_SETTINGS_KEY L"Software\\Morvane\\Tessmark"
+#define ENGINE_PROXY_KEY    L"Software\\Morvane\\Tessmark\\proxy\\user"
+
+// Settings key.
+#define VALUE_WIDGET_SKIN           L"widget_skin"            // REG_DWORD, the skin's index
+#define VALUE_WIDGET_LEFT           L"widget_left"            // REG_DWORD (signed), screen pixels
+#define VALUE_WIDGET_TOP            L"widget_top"             // REG_DWORD (signed), screen pixels
+#define VALUE_USE_CUSTOM_WALLPAPER  L"b_use_custom_wallpaper" // REG_DWORD, non-zero: ours is set
+#define VALUE_SAVED_WALLPAPER       L"saved_wallpaper"        // REG_SZ, the user's picture
+#define VALUE_SAVED_WALLPAPER_STYLE L"saved_wallpaper_style"  // REG_SZ, its WallpaperStyle
+#define VALUE_SAVED_TILE_WALLPAPER  L"saved_tile_wallpaper"   // REG_SZ, its TileWallpaper
+#define VALUE_DATA_URL              L"data_url"               // REG_SZ, where fresh data comes from
+
+// Registry texts are held in 260 units: at most 259 characters and the NUL.
+const DWORD kSettingTextUnits = 260;
+
+// A REG_DWORD of exactly 4 bytes; false (value untouched) for anything else.
+bool ReadSettingDword(const WCHAR* key, const WCHAR* name, DWORD* value);
+bool WriteSettingDword(const WCHAR* key, const WCHAR* name, DWORD value);
+// A REG_SZ that fits `units` units with its terminator (a NUL is added when the
+// stored data lacks one); false, and text emptied, for anything else.
+bool ReadSettingText(const WCHAR* key, const WCHAR* name, WCHAR* text, DWORD units);
+bool WriteSettingText(const WCHAR* key, const WCHAR* name, const WCHAR* text);
+// True when the value is gone afterwards (also when it never existed).
+bool DeleteSetting(const WCHAR* key, const WCHAR* name);

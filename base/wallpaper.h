@@ -1,0 +1,17 @@
+// The widget's own desktop picture. ON remembers the user's wallpaper (file and
+// style) under the settings key before it sets ours; OFF puts back exactly what was
+// remembered. The flag b_use_custom_wallpaper says which is set, so ON while on and
+// OFF while off change nothing and the remembered wallpaper is never overwritten.
+#pragma once
+
+#include <windows.h>
+
+// Non-zero b_use_custom_wallpaper (a 4-byte REG_DWORD; anything else reads 0).
+bool CustomWallpaperIsOn(void);
+// Sets the picture at `picturePath` (a BMP file). False, with the user's wallpaper
+// and the flag left as they were, when the picture is missing or damaged or the
+// system refuses it.
+bool TurnCustomWallpaperOn(const WCHAR* picturePath);
+// Puts the remembered wallpaper back and clears the flag. False when the system
+// refuses it (the flag then stays set, so a later OFF tries again).
+bool TurnCustomWallpaperOff(void);
