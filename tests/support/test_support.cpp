@@ -53,8 +53,16 @@ void CopyImages(const std::wstring& dir)
 {
     std::wstring images = dir + L"\\images";
     CreateDirectoryW(images.c_str(), nullptr);
-    for (const wchar_t* name : { L"tray.ico", L"tray_offline.ico" })
-        CopyFileW((BinDir() + L"\\images\\" + name).c_str(), (images + L"\\" + name).c_str(), FALSE);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(BinPath(L"images\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            CopyFileW(BinPath(std::wstring(L"images\\") + found.cFileName).c_str(),
+                      (images + L"\\" + found.cFileName).c_str(), FALSE);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 void MakeInstallFolder(const std::wstring& dir, bool withImages)
@@ -277,6 +285,22 @@ bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail,
     // already be gone again.
     run.tray = reinterpret_cast<HWND>(wcstoull(Field(LogLines(run.log, L"run")[0], L"tray").c_str(), nullptr, 16));
     return run.tray != nullptr;
+}
+
+const wchar_t kWidgetClass[] = L"quornel_widget";
+
+bool StartWidgetHost(HostRun& run, const std::wstring& name, const std::wstring& tail)
+{
+    run.dir = MakeWorkDir(name);
+    CopyFileW(BinPath(kHostName).c_str(), HostExe(run.dir).c_str(), FALSE);
+    CopyFileW(BinPath(L"base.dll").c_str(), (run.dir + L"\\base.dll").c_str(), FALSE);
+    CopyImages(run.dir);
+    run.process = Start(HostExe(run.dir), L"football " + tail, run.dir);
+    if (!run.process.handle)
+        return false;
+    run.tray = WaitForWindow(L"tray_wnd", kTrayTitle);
+    run.widget = WaitForWindow(kWidgetClass, nullptr);
+    return run.tray && run.widget;
 }
 
 bool ExitHost(HostRun& run, DWORD* exitCode)

@@ -25,7 +25,7 @@ std::wstring BinPath(const std::wstring& name);
 
 // A fresh, empty folder below bin/testwork for one test.
 std::wstring MakeWorkDir(const std::wstring& name);
-// Copies bin/images into dir/images, as an install folder has it.
+// Copies every file of bin/images into dir/images, as an install folder has it.
 void CopyImages(const std::wstring& dir);
 // Makes dir an install folder of the Host with the stand-in engine (bin/standin/base.dll)
 // and, unless told not to, images/. The programs then run from there, so nothing is
@@ -93,6 +93,7 @@ struct HostRun {
     std::wstring log;
     Process process;
     HWND tray = nullptr;
+    HWND widget = nullptr; // the real engine's window (StartWidgetHost)
 };
 extern const wchar_t kHostCaption[];
 extern const wchar_t kTrayTitle[];
@@ -101,6 +102,12 @@ extern const wchar_t kTrayTitle[];
 // names the tray window; false if it does not come.
 bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail,
                const wchar_t* engineFailure = nullptr, bool withImages = true);
+// The real engine's window class.
+extern const wchar_t kWidgetClass[];
+// Starts the Host with the real engine (bin/base.dll) in a work folder of its own
+// with all of bin/images, with "football <tail>"; waits for its tray window and
+// widget. False if they do not come.
+bool StartWidgetHost(HostRun& run, const std::wstring& name, const std::wstring& tail);
 // Picks "Выход" (command 300) and waits for the end; true with the exit code.
 bool ExitHost(HostRun& run, DWORD* exitCode);
 // Whatever a failed test left: boxes closed, the process ended.
