@@ -2,12 +2,40 @@
 #include <windows.h>
 
 #include "../host/engine_interface.h"
+#include "tournament_data.h"
+#include "widget_clock.h"
 #include "widget_window.h"
+
+namespace {
+
+HMODULE EngineModule(void)
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&RunQuornel), &module);
+    return module;
+}
+
+} // namespace
 
 QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow, Result* result)
 {
+    if (!params || !engineWindow || !result)
+        return FALSE;
+    // The Host terminates both texts; a copy keeps the engine safe should it not.
+    WCHAR commandLine[ARRAYSIZE(params->commandLine)];
+    WCHAR folder[ARRAYSIZE(params->currentDirectory)];
+    lstrcpynW(commandLine, params->commandLine, ARRAYSIZE(commandLine));
+    lstrcpynW(folder, params->currentDirectory, ARRAYSIZE(folder));
+    StartWidgetClock(commandLine);
+
+    static TournamentData data; // 5 KB: not on the Host's stack
+    if (!LoadBuiltInData(EngineModule(), &data)) {
+        result->code = QUORNEL_INIT_FAILED;
+        return FALSE;
+    }
     DWORD error = 0;
-    HWND widget = CreateWidgetWindow(params->trayWindow, params->currentDirectory, &error);
+    HWND widget = CreateWidgetWindow(params->trayWindow, folder, data, &error);
     if (!widget) {
         result->code = QUORNEL_INSTALL_FAILED;
         result->error = error;

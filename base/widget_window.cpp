@@ -2,69 +2,596 @@
 
 #include "../host/engine_interface.h"
 #include "accessibility.h"
+#include "engine_settings.h"
 #include "wallpaper.h"
+#include "widget_clock.h"
+#include "widget_content.h"
+#include "widget_drawing.h"
 
 namespace {
 
-const WCHAR kTitle[] = L"Чемпионат мира по футболу 2010";
+const WCHAR kWindowTitle[] = L"Чемпионат мира по футболу 2010";
+const WCHAR kPictureName[] = L"\\images\\wallpaper.bmp";
+const UINT_PTR kChangeTimer = 1;
+const ULONGLONG kTicksPerMs = 10000;
+const DWORD kLongestWaitMs = 24 * 60 * 60 * 1000; // the day changes within a day anyway
+const int kScreenMargin = 16;                      // from the work area's edge, at 96 DPI
+// Sent to itself once the Host's loop runs: Wine sets the z-order of a window that
+// was just shown only after messages were pumped.
+const UINT WM_WIDGET_TO_BOTTOM = WM_APP + 1;
 
-HWND s_widget;
-WCHAR s_picturePath[MAX_PATH];
+// The widget's whole state: one window per process, touched only by the main thread.
+struct WidgetState {
+    HWND window;
+    HWND tray;
+    WCHAR picturePath[MAX_PATH];
+    TournamentData data;
+    ViewChoice choice;
+    WidgetView view;
+    WidgetLayout layout;
+    WidgetFonts fonts;
+    int skin;
+    bool placed;             // it stands where the user saw it: its place may be saved
+    ULONGLONG remindedUntil; // reminders up to this moment have been given
+    bool dragging;
+    POINT dragOffset;        // the cursor's place in the window when the drag began
+};
+WidgetState s_widget;
 
-void PaintWidget(HWND window)
+// What a screen reader reads: the lines' cells, one text per line or arrow.
+WCHAR s_accessibleNames[kMaxLines + kMaxArrows][kLineCells * kCellUnits];
+
+typedef UINT(WINAPI* DpiForWindowFn)(HWND);
+
+// The window's DPI: its monitor's on Windows 10 and later, else the system's.
+UINT WindowDpi(HWND window)
+{
+    static DpiForWindowFn dpiForWindow = reinterpret_cast<DpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    UINT dpi = dpiForWindow ? dpiForWindow(window) : 0;
+    if (!dpi) {
+        HDC screen = GetDC(nullptr);
+        dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi ? dpi : 96;
+}
+
+RECT WindowBounds(void)
+{
+    RECT bounds;
+    GetWindowRect(s_widget.window, &bounds);
+    return bounds;
+}
+
+// The work area of the monitor that shows most of `area`, or of the nearest one.
+RECT WorkAreaFor(const RECT& area)
+{
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoW(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST), &monitor))
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
+    return monitor.rcWork;
+}
+
+// Moves a widget of this size at (left, top) inside a visible monitor's work area.
+POINT KeptOnScreen(LONG left, LONG top, SIZE size)
+{
+    RECT wanted = { left, top, left + size.cx, top + size.cy };
+    RECT work = WorkAreaFor(wanted);
+    POINT place = { left, top };
+    if (place.x > work.right - size.cx)
+        place.x = work.right - size.cx;
+    if (place.y > work.bottom - size.cy)
+        place.y = work.bottom - size.cy;
+    if (place.x < work.left)
+        place.x = work.left;
+    if (place.y < work.top)
+        place.y = work.top;
+    return place;
+}
+
+void KeepOnScreen(void)
+{
+    RECT bounds = WindowBounds();
+    POINT place = KeptOnScreen(bounds.left, bounds.top, s_widget.layout.size);
+    if (place.x != bounds.left || place.y != bounds.top)
+        SetWindowPos(s_widget.window, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The stored place, or the first time the top right of the primary work area.
+POINT StartPlace(SIZE size, UINT dpi)
+{
+    DWORD left, top;
+    if (ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_LEFT, &left) &&
+        ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_TOP, &top))
+        return KeptOnScreen(static_cast<LONG>(left), static_cast<LONG>(top), size);
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    int margin = MulDiv(kScreenMargin, static_cast<int>(dpi), 96);
+    return KeptOnScreen(work.right - size.cx - margin, work.top + margin, size);
+}
+
+void SavePlace(void)
+{
+    RECT bounds = WindowBounds();
+    WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_LEFT, static_cast<DWORD>(bounds.left));
+    WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_TOP, static_cast<DWORD>(bounds.top));
+}
+
+void SendBalloon(const WCHAR* text)
+{
+    COPYDATASTRUCT data = { COPYDATA_BALLOON, static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(WCHAR)),
+                            const_cast<WCHAR*>(text) };
+    SendMessageW(s_widget.tray, WM_COPYDATA, reinterpret_cast<WPARAM>(s_widget.window),
+                 reinterpret_cast<LPARAM>(&data));
+}
+
+// "Через 15 минут: ..." for every 15-minute mark passed since the last look.
+void GiveReminders(ULONGLONG now)
+{
+    WCHAR text[256];
+    if (now > s_widget.remindedUntil && KickoffReminder(s_widget.data, s_widget.remindedUntil, now, text, 256))
+        SendBalloon(text);
+    s_widget.remindedUntil = now;
+}
+
+// Sleeps until what is shown next changes: no wake-up while nothing on it can.
+void ScheduleChange(ULONGLONG now)
+{
+    ULONGLONG wait = s_widget.view.nextChange > now ? s_widget.view.nextChange - now : 0;
+    ULONGLONG ms = (wait + kTicksPerMs - 1) / kTicksPerMs;
+    SetTimer(s_widget.window, kChangeTimer, ms > kLongestWaitMs ? kLongestWaitMs : static_cast<UINT>(ms), nullptr);
+}
+
+// The window's shape follows the layout: its size and rounded corners.
+void ApplySize(void)
+{
+    const SIZE& size = s_widget.layout.size;
+    RECT bounds = WindowBounds();
+    if (bounds.right - bounds.left != size.cx || bounds.bottom - bounds.top != size.cy) {
+        POINT place = KeptOnScreen(bounds.left, bounds.top, size);
+        SetWindowPos(s_widget.window, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    int radius = s_widget.layout.radius;
+    HRGN shape = CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, radius, radius);
+    if (shape && !SetWindowRgn(s_widget.window, shape, TRUE))
+        DeleteObject(shape); // the window owns it only when it was set
+}
+
+// Builds what is shown now, fits the window to it and redraws.
+void Refresh(void)
+{
+    ULONGLONG now = WidgetNow();
+    GiveReminders(now);
+    BuildWidgetView(s_widget.data, now, s_widget.choice, &s_widget.view);
+    LayOutWidget(s_widget.view, s_widget.fonts, &s_widget.layout);
+    ApplySize();
+    InvalidateRect(s_widget.window, nullptr, FALSE);
+    NotifyAccessibleContentChanged(s_widget.window);
+    ScheduleChange(now);
+}
+
+bool UseFontsFor(UINT dpi)
+{
+    if (s_widget.fonts.font[0] && s_widget.fonts.dpi == dpi)
+        return true;
+    WidgetFonts fonts;
+    if (!CreateWidgetFonts(dpi, &fonts))
+        return false;
+    DestroyWidgetFonts(&s_widget.fonts);
+    s_widget.fonts = fonts;
+    return true;
+}
+
+void SendToBottom(void)
+{
+    SetWindowPos(s_widget.window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// ---------------------------------------------------------------------------------
+// What the user does.
+
+void ShowPage(int page)
+{
+    s_widget.choice.page = (page + PAGE_COUNT) % PAGE_COUNT;
+    Refresh();
+}
+
+void BrowseDay(ULONGLONG day)
+{
+    if (!day)
+        return;
+    s_widget.choice.page = PAGE_MATCHES;
+    s_widget.choice.day = day == LocalDayNumber(WidgetNow()) ? 0 : day;
+    Refresh();
+}
+
+void UseSkin(int skin)
+{
+    s_widget.skin = (skin + kSkinCount) % kSkinCount;
+    WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_SKIN, static_cast<DWORD>(s_widget.skin));
+    InvalidateRect(s_widget.window, nullptr, FALSE);
+}
+
+void SetCollapsed(bool collapsed)
+{
+    s_widget.choice.collapsed = collapsed;
+    Refresh();
+}
+
+void ToggleWallpaper(void)
+{
+    if (CustomWallpaperIsOn())
+        TurnCustomWallpaperOff();
+    else
+        TurnCustomWallpaperOn(s_widget.picturePath);
+}
+
+void RunCommand(WORD command)
+{
+    if (command >= CMD_PAGE_FIRST && command < CMD_PAGE_FIRST + PAGE_COUNT) {
+        s_widget.choice.day = 0;
+        ShowPage(command - CMD_PAGE_FIRST);
+    } else if (command >= CMD_SKIN_FIRST && command < CMD_SKIN_FIRST + kSkinCount) {
+        UseSkin(command - CMD_SKIN_FIRST);
+    }
+    switch (command) {
+    case CMD_PAGE_PREVIOUS:
+        ShowPage(s_widget.choice.page - 1);
+        break;
+    case CMD_PAGE_NEXT:
+        ShowPage(s_widget.choice.page + 1);
+        break;
+    case CMD_DAY_PREVIOUS:
+        BrowseDay(s_widget.view.previousDay);
+        break;
+    case CMD_DAY_NEXT:
+        BrowseDay(s_widget.view.nextDay);
+        break;
+    case CMD_DAY_TODAY:
+        BrowseDay(LocalDayNumber(WidgetNow()));
+        break;
+    case CMD_WALLPAPER:
+        ToggleWallpaper();
+        break;
+    }
+}
+
+// The tray icon was double-clicked: the whole widget, where the user can see it.
+void BringIntoView(void)
+{
+    s_widget.choice.collapsed = false;
+    Refresh();
+    KeepOnScreen();
+    ShowWindow(s_widget.window, SW_SHOWNOACTIVATE);
+    SetWindowPos(s_widget.window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void AppendMenuItem(HMENU menu, UINT id, const WCHAR* text, bool checked, bool enabled = true)
+{
+    UINT flags = MF_STRING | (checked ? MF_CHECKED : 0) | (enabled ? 0 : MF_GRAYED);
+    AppendMenuW(menu, flags, id, text);
+}
+
+void ShowWidgetMenu(POINT at)
+{
+    HMENU menu = CreatePopupMenu();
+    HMENU skins = CreatePopupMenu();
+    if (!menu || !skins) {
+        if (menu)
+            DestroyMenu(menu);
+        if (skins)
+            DestroyMenu(skins);
+        return;
+    }
+    static const WCHAR* const pages[PAGE_COUNT] = { L"Матчи", L"Группы", L"Плей-офф" };
+    for (int page = 0; page < PAGE_COUNT; ++page)
+        AppendMenuItem(menu, CMD_PAGE_FIRST + page, pages[page], s_widget.choice.page == page);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuItem(menu, CMD_DAY_PREVIOUS, L"Предыдущий день с матчами", false, s_widget.view.previousDay != 0);
+    AppendMenuItem(menu, CMD_DAY_NEXT, L"Следующий день с матчами", false, s_widget.view.nextDay != 0);
+    AppendMenuItem(menu, CMD_DAY_TODAY, L"Сегодня", false);
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    for (int skin = 0; skin < kSkinCount; ++skin)
+        AppendMenuItem(skins, CMD_SKIN_FIRST + skin, GetSkin(skin).name, s_widget.skin == skin);
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(skins), L"Скин");
+    AppendMenuItem(menu, CMD_WALLPAPER, L"Обои чемпионата", CustomWallpaperIsOn());
+
+    // A menu closes on a click elsewhere only while its thread is in the foreground;
+    // the user's window gets the focus back afterwards.
+    HWND previous = GetForegroundWindow();
+    SetForegroundWindow(s_widget.window);
+    UINT command = static_cast<UINT>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y,
+                                                      s_widget.window, nullptr));
+    PostMessageW(s_widget.window, WM_NULL, 0, 0);
+    DestroyMenu(menu); // and the submenu with it
+    if (previous && previous != s_widget.window)
+        SetForegroundWindow(previous);
+    SendToBottom();
+    if (command)
+        RunCommand(static_cast<WORD>(command));
+}
+
+// ---------------------------------------------------------------------------------
+// The window's messages.
+
+void OnPaint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    RECT area;
-    GetClientRect(window, &area);
-    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    SetBkMode(dc, TRANSPARENT);
-    DrawTextW(dc, kTitle, -1, &area, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    const SIZE& size = s_widget.layout.size;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr;
+    if (bitmap) {
+        HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+        HGDIOBJ oldFont = GetCurrentObject(memory, OBJ_FONT);
+        HGDIOBJ oldBrush = GetCurrentObject(memory, OBJ_BRUSH);
+        HGDIOBJ oldPen = GetCurrentObject(memory, OBJ_PEN);
+        PaintWidget(memory, s_widget.view, s_widget.layout, s_widget.fonts, GetSkin(s_widget.skin));
+        BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, oldFont);
+        SelectObject(memory, oldBrush);
+        SelectObject(memory, oldPen);
+        SelectObject(memory, oldBitmap);
+        DeleteObject(bitmap);
+    } else {
+        // Out of memory for the picture: a plain widget rather than none.
+        FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
+    }
+    if (memory)
+        DeleteDC(memory);
     EndPaint(window, &paint);
 }
 
-int ProvideAccessibleItems(HWND window, AccessibleItem* items, int capacity)
+POINT ClientPoint(LPARAM lParam)
 {
-    if (capacity < 1)
-        return 1;
-    items[0].name = kTitle;
-    GetClientRect(window, &items[0].bounds);
-    items[0].button = false;
-    items[0].command = 0;
-    return 1;
+    POINT point = { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) };
+    return point;
+}
+
+void OnLeftButtonDown(HWND window, LPARAM lParam)
+{
+    POINT point = ClientPoint(lParam);
+    if (WORD command = ArrowCommandAt(s_widget.layout, point)) {
+        RunCommand(command);
+        return;
+    }
+    s_widget.dragging = true;
+    s_widget.dragOffset = point;
+    SetCapture(window);
+}
+
+void OnMouseMove(LPARAM lParam)
+{
+    if (!s_widget.dragging)
+        return;
+    POINT cursor = ClientPoint(lParam);
+    ClientToScreen(s_widget.window, &cursor);
+    SetWindowPos(s_widget.window, nullptr, cursor.x - s_widget.dragOffset.x, cursor.y - s_widget.dragOffset.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void EndDrag(void)
+{
+    if (!s_widget.dragging)
+        return;
+    s_widget.dragging = false;
+    KeepOnScreen();
+    SavePlace();
+}
+
+void OnRightButtonUp(LPARAM lParam)
+{
+    POINT at = ClientPoint(lParam);
+    ClientToScreen(s_widget.window, &at);
+    ShowWidgetMenu(at);
+}
+
+bool OnSetCursor(HWND window)
+{
+    POINT cursor;
+    GetCursorPos(&cursor);
+    ScreenToClient(window, &cursor);
+    if (!ArrowCommandAt(s_widget.layout, cursor))
+        return false;
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    return true;
+}
+
+void OnDpiChanged(WPARAM wParam, const RECT* suggested)
+{
+    if (!UseFontsFor(HIWORD(wParam)))
+        return;
+    SetWindowPos(s_widget.window, nullptr, suggested->left, suggested->top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Refresh();
+}
+
+// The engine's host messages from the tray window.
+void OnHostMessage(UINT message)
+{
+    switch (message) {
+    case WM_ENGINE_SWITCH_SKIN:
+        UseSkin(s_widget.skin + 1);
+        break;
+    case WM_ENGINE_COLLAPSE_ON:
+        SetCollapsed(true);
+        break;
+    case WM_ENGINE_COLLAPSE_OFF:
+        SetCollapsed(false);
+        break;
+    case WM_ENGINE_TRAY_DBLCLK:
+        BringIntoView();
+        break;
+    case WM_ENGINE_WALLPAPER_ON:
+        TurnCustomWallpaperOn(s_widget.picturePath);
+        break;
+    case WM_ENGINE_WALLPAPER_OFF:
+        TurnCustomWallpaperOff();
+        break;
+    }
+}
+
+// A line's cells as one text, for screen readers.
+void JoinCells(const ViewLine& line, WCHAR* text)
+{
+    text[0] = 0;
+    for (const WCHAR* cell : line.cell) {
+        if (!cell[0])
+            continue;
+        if (text[0])
+            lstrcatW(text, L" ");
+        lstrcatW(text, cell);
+    }
+}
+
+const WCHAR* ArrowName(WORD command)
+{
+    switch (command) {
+    case CMD_PAGE_PREVIOUS:
+        return L"Предыдущая страница";
+    case CMD_PAGE_NEXT:
+        return L"Следующая страница";
+    case CMD_DAY_PREVIOUS:
+        return L"Предыдущий день с матчами";
+    default:
+        return L"Следующий день с матчами";
+    }
+}
+
+void AddArrowItem(const ArrowPlace& arrow, AccessibleItem* items, int capacity, int* count)
+{
+    if (!arrow.enabled)
+        return;
+    if (*count < capacity)
+        items[*count] = AccessibleItem{ ArrowName(arrow.command), arrow.bounds, true, arrow.command };
+    ++*count;
+}
+
+// The lines in reading order, a bar's arrows on either side of it.
+int ProvideAccessibleItems(HWND, AccessibleItem* items, int capacity)
+{
+    const WidgetView& view = s_widget.view;
+    const WidgetLayout& layout = s_widget.layout;
+    int count = 0;
+    int arrow = 0;
+    for (int i = 0; i < view.lineCount; ++i) {
+        bool bar = view.lines[i].style == LINE_PAGE_BAR || view.lines[i].style == LINE_DAY_BAR;
+        if (bar && arrow < layout.arrowCount)
+            AddArrowItem(layout.arrow[arrow++], items, capacity, &count);
+        JoinCells(view.lines[i], s_accessibleNames[i]);
+        if (count < capacity)
+            items[count] = AccessibleItem{ s_accessibleNames[i], layout.line[i], false, 0 };
+        ++count;
+        if (bar && arrow < layout.arrowCount)
+            AddArrowItem(layout.arrow[arrow++], items, capacity, &count);
+    }
+    return count;
 }
 
 LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_PAINT:
-        PaintWidget(window);
+        OnPaint(window);
         return 0;
+    case WM_ERASEBKGND:
+        return 1; // the paint covers every pixel
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
+    case WM_LBUTTONDOWN:
+        OnLeftButtonDown(window, lParam);
+        return 0;
+    case WM_MOUSEMOVE:
+        OnMouseMove(lParam);
+        return 0;
+    case WM_LBUTTONUP:
+        ReleaseCapture();
+        EndDrag();
+        return 0;
+    case WM_CAPTURECHANGED:
+        EndDrag();
+        return 0;
+    case WM_RBUTTONUP:
+        OnRightButtonUp(lParam);
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && OnSetCursor(window))
+            return TRUE;
+        break;
+    case WM_COMMAND:
+        RunCommand(LOWORD(wParam));
+        return 0;
+    case WM_TIMER:
+        if (wParam == kChangeTimer)
+            Refresh();
+        return 0;
+    case WM_TIMECHANGE:
+        s_widget.remindedUntil = WidgetNow(); // no reminders for the hours the clock skipped
+        Refresh();
+        return 0;
+    case WM_DISPLAYCHANGE:
+        KeepOnScreen();
+        return 0;
+    case WM_SETTINGCHANGE:
+        if (wParam == SPI_SETWORKAREA)
+            KeepOnScreen();
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(wParam, reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_WIDGET_TO_BOTTOM:
+        SendToBottom();
+        return 0;
     case WM_GETOBJECT:
         return AnswerAccessibilityRequest(window, wParam, lParam, ProvideAccessibleItems);
-    case WM_ENGINE_WALLPAPER_ON:
-        TurnCustomWallpaperOn(s_picturePath);
-        return 0;
-    case WM_ENGINE_WALLPAPER_OFF:
-        TurnCustomWallpaperOff();
-        return 0;
+    case WM_CLOSE:
+        return 0; // the widget ends with the Host
     case WM_DESTROY:
+        KillTimer(window, kChangeTimer);
         ReleaseAccessibility(window);
+        return 0;
+    case WM_ENGINE_TRAY_DBLCLK:
+    case WM_ENGINE_WALLPAPER_OFF:
+    case WM_ENGINE_WALLPAPER_ON:
+    case WM_ENGINE_PROXY_CLOSED:
+    case WM_ENGINE_PROXY_TEST:
+    case WM_ENGINE_SWITCH_SKIN:
+    case WM_ENGINE_COLLAPSE_OFF:
+    case WM_ENGINE_COLLAPSE_ON:
+        OnHostMessage(message);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+HINSTANCE EngineModule(void)
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&WidgetWindowProc), &module);
+    return module;
+}
+
 } // namespace
 
-HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, DWORD* error)
+HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, const TournamentData& data, DWORD* error)
 {
-    lstrcpynW(s_picturePath, installFolder, MAX_PATH);
-    if (lstrlenW(s_picturePath) + lstrlenW(L"\\images\\wallpaper.bmp") < MAX_PATH)
-        lstrcatW(s_picturePath, L"\\images\\wallpaper.bmp");
-    HINSTANCE module = GetModuleHandleW(L"base.dll");
+    s_widget = WidgetState();
+    s_widget.tray = trayWindow;
+    s_widget.data = data;
+    s_widget.remindedUntil = WidgetNow();
+    lstrcpynW(s_widget.picturePath, installFolder, MAX_PATH);
+    if (lstrlenW(s_widget.picturePath) + lstrlenW(kPictureName) < MAX_PATH)
+        lstrcatW(s_widget.picturePath, kPictureName);
+    else
+        s_widget.picturePath[0] = 0; // no picture to be found: wallpaper ON then refuses
+    DWORD skin = 0;
+    ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
+    s_widget.skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
+
+    HINSTANCE module = EngineModule();
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = WidgetWindowProc;
@@ -72,20 +599,54 @@ HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, DWORD* erro
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = WIDGET_WINDOW_CLASS;
     RegisterClassExW(&windowClass);
+
+    // Owned, so no taskbar button even where the desktop has no shell window (Wine's).
     HWND owner = GetShellWindow();
-    s_widget = CreateWindowExW(WS_EX_TOOLWINDOW, WIDGET_WINDOW_CLASS, kTitle, WS_POPUP, 700, 40, 300, 120,
-                               owner ? owner : trayWindow, nullptr, module, nullptr);
-    if (!s_widget) {
+    s_widget.window = CreateWindowExW(WS_EX_TOOLWINDOW, WIDGET_WINDOW_CLASS, kWindowTitle, WS_POPUP, 0, 0, 1, 1,
+                                      owner ? owner : trayWindow, nullptr, module, nullptr);
+    if (!s_widget.window) {
         *error = GetLastError();
+        UnregisterClassW(WIDGET_WINDOW_CLASS, module);
         return nullptr;
     }
-    SetWindowPos(s_widget, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    return s_widget;
+    // The fonts of the monitor it will stand on: place it once at the system's DPI,
+    // then lay it out again at its own.
+    UINT dpi = WindowDpi(s_widget.window);
+    if (!UseFontsFor(dpi)) {
+        *error = GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
+        DestroyWidgetWindow();
+        return nullptr;
+    }
+    BuildWidgetView(s_widget.data, WidgetNow(), s_widget.choice, &s_widget.view);
+    LayOutWidget(s_widget.view, s_widget.fonts, &s_widget.layout);
+    POINT place = StartPlace(s_widget.layout.size, dpi);
+    SetWindowPos(s_widget.window, nullptr, place.x, place.y, s_widget.layout.size.cx, s_widget.layout.size.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    s_widget.placed = true;
+    UseFontsFor(WindowDpi(s_widget.window));
+    Refresh();
+
+    ShowWindow(s_widget.window, SW_SHOWNOACTIVATE);
+    SendToBottom();
+    PostMessageW(s_widget.window, WM_WIDGET_TO_BOTTOM, 0, 0);
+    UpdateWindow(s_widget.window); // painted before the Host goes on
+    return s_widget.window;
+}
+
+void SetWidgetData(const TournamentData& data)
+{
+    s_widget.data = data;
+    Refresh();
 }
 
 void DestroyWidgetWindow(void)
 {
-    DestroyWindow(s_widget);
-    s_widget = nullptr;
-    UnregisterClassW(WIDGET_WINDOW_CLASS, GetModuleHandleW(L"base.dll"));
+    if (s_widget.window) {
+        if (s_widget.placed)
+            SavePlace();
+        DestroyWindow(s_widget.window);
+        s_widget.window = nullptr;
+    }
+    DestroyWidgetFonts(&s_widget.fonts);
+    UnregisterClassW(WIDGET_WINDOW_CLASS, EngineModule());
 }

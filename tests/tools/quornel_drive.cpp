@@ -2,6 +2,9 @@
 // (at most 10 s) until the result is on the screen. Exit code 0 when it is.
 //   widget   wait for the widget's window
 //   nowidget wait until no widget window is left
+//   tray N   send the tray window command N (210 collapse, 220 switch skin, ...)
+//   page N   show the widget's page N (0 matches, 1 groups, 2 knock-out rounds)
+//   day N    move the widget's match day N days on (negative: back)
 //   menu     right-click the tray icon: the tray menu opens at (900, 740)
 //   close    close an open menu
 //   proxy    pick "Настройки прокси..." and wait for the dialog
@@ -23,6 +26,8 @@ namespace {
 
 const wchar_t kTrayTitle[] = L"Quornel Football World Cup 2010";
 const wchar_t kWidgetClass[] = L"quornel_widget";
+// The widget's own commands (base/widget_drawing.h).
+const WPARAM kWidgetDayBack = 1003, kWidgetDayOn = 1004, kWidgetPageCommand = 1010;
 const wchar_t kProxyCaption[] = L"Настройки прокси — кворнел Чемпионата мира по Футболу 2010";
 
 template <class F> bool WaitFor(F done)
@@ -93,9 +98,28 @@ int wmain(int argc, wchar_t** argv)
         return WaitFor([] { return FindWindowW(kWidgetClass, nullptr) != nullptr; }) ? 0 : 1;
     if (!wcscmp(command, L"nowidget"))
         return WaitFor([] { return FindWindowW(kWidgetClass, nullptr) == nullptr; }) ? 0 : 1;
+    if (!wcscmp(command, L"page") || !wcscmp(command, L"day")) {
+        HWND widget = nullptr;
+        if (argc < 3 || !WaitFor([&] { return (widget = FindWindowW(kWidgetClass, nullptr)) != nullptr; }))
+            return 1;
+        int n = _wtoi(argv[2]);
+        if (command[0] == L'p') {
+            SendMessageW(widget, WM_COMMAND, kWidgetPageCommand + n, 0);
+            return 0;
+        }
+        for (int i = 0; i < (n < 0 ? -n : n); ++i)
+            SendMessageW(widget, WM_COMMAND, n < 0 ? kWidgetDayBack : kWidgetDayOn, 0);
+        return 0;
+    }
     HWND tray = nullptr;
     if (!WaitFor([&] { return (tray = FindWindowW(L"tray_wnd", kTrayTitle)) != nullptr; }))
         return 1;
+    if (!wcscmp(command, L"tray")) {
+        if (argc < 3)
+            return 2;
+        SendMessageW(tray, WM_COMMAND, _wtoi(argv[2]), 0);
+        return 0;
+    }
     if (!wcscmp(command, L"menu")) {
         SetCursorPos(900, 740);
         PostMessageW(tray, 0x3006, 0, WM_RBUTTONUP);

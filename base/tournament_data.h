@@ -1,0 +1,82 @@
+// The tournament's facts: 32 teams in 8 groups, the host cities and the 64 matches,
+// read from the data file (data/worldcup2010/worldcup2010.csv, built into base.dll
+// and, with a data address, fetched fresh). One reader serves both, and it takes a
+// file only when every line of it is valid: the widget never shows half a file.
+#pragma once
+
+#include <windows.h>
+
+const int kTeamCount = 32;
+const int kGroupCount = 8;
+const int kTeamsPerGroup = 4;
+const int kMatchCount = 64;
+const int kFirstKnockoutMatch = 49;
+const int kMaxCities = 16;
+const int kNameUnits = 24;                   // a Russian name: at most 23 UTF-16 units
+const DWORD kMaxDataBytes = 1024 * 1024;     // a data file is at most 1 MiB
+
+const ULONGLONG kTicksPerMinute = 600000000ULL;
+
+enum Stage : BYTE { STAGE_GROUP, STAGE_ROUND16, STAGE_QUARTER, STAGE_SEMI, STAGE_THIRD, STAGE_FINAL };
+
+const signed char kNoTeam = -1;  // a knock-out place whose team is not known yet
+const signed char kNoGoals = -1; // no score (not played, or no extra time / shoot-out)
+
+struct Team {
+    char code[4];            // FIFA code, "RSA"
+    BYTE group;              // 0..7 for A..H
+    WCHAR name[kNameUnits];  // Russian, "ЮАР"
+};
+
+struct City {
+    char key[32];            // the English name the matches refer to
+    WCHAR name[kNameUnits];  // Russian
+};
+
+struct Score {
+    signed char home, away;  // kNoGoals when there is none
+};
+
+struct Match {
+    ULONGLONG kickoff;       // UTC ticks
+    BYTE number;             // FIFA's match number, 1..64
+    BYTE stage;              // Stage
+    BYTE group;              // 0..7, group matches only
+    BYTE city;               // index into the cities
+    signed char home, away;  // team index, or kNoTeam for a knock-out place not yet known
+    Score regular;           // after 90 minutes
+    Score extra;             // at the end of extra time (90-minute goals included)
+    Score penalties;         // the shoot-out
+};
+
+struct TournamentData {
+    Team teams[kTeamCount];          // in draw order, group by group
+    City cities[kMaxCities];
+    int cityCount;
+    Match matches[kMatchCount];      // matches[n - 1] is match number n
+};
+
+// Reads a whole data file (UTF-8, an optional byte-order mark, LF or CRLF line ends).
+// True, with *data filled, only when every line is valid and all three tables are
+// complete; otherwise *data is left as it was.
+bool ReadTournamentData(const char* text, DWORD size, TournamentData* data);
+
+// The data built into base.dll (RCDATA resource BUILT_IN_DATA_RESOURCE).
+bool LoadBuiltInData(HMODULE module, TournamentData* data);
+#define BUILT_IN_DATA_RESOURCE 100
+
+// A match has a result when its 90-minute score is known. The winner and loser are
+// decided by the 90 minutes, then extra time, then the shoot-out; kNoTeam while the
+// result is not known or the match is level (a group match).
+int MatchWinner(const Match& match);
+int MatchLoser(const Match& match);
+bool HasResult(const Match& match);
+
+// How a knock-out team is found: a group's winner or runner-up, or the winner or
+// loser of an earlier match (FIFA's bracket of this tournament).
+struct KnockoutSource {
+    char kind;   // '1' group winner, '2' runner-up, 'W' match winner, 'L' match loser
+    BYTE from;   // the group (0..7) or the match number
+};
+// The sources of the home and away team of knock-out match `number` (49..64).
+void GetKnockoutSources(int number, KnockoutSource* home, KnockoutSource* away);

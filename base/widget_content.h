@@ -1,0 +1,81 @@
+// What the widget shows at a moment: its lines, built from the tournament's data, the
+// widget's clock and what the user chose (page, browsed day, collapsed). No window,
+// no drawing: the lines are text in cells, and their style says how they are drawn.
+#pragma once
+
+#include <windows.h>
+
+#include "tournament_data.h"
+
+enum WidgetPage { PAGE_MATCHES, PAGE_GROUPS, PAGE_KNOCKOUT, PAGE_COUNT };
+
+enum LineStyle : BYTE {
+    LINE_TITLE,      // the widget's name
+    LINE_DATE,       // the widget's day
+    LINE_PAGE_BAR,   // the page's name, between the page arrows
+    LINE_DAY_BAR,    // the browsed day, between the day arrows
+    LINE_HEADLINE,   // the big line: the days to the start, the champion
+    LINE_HEADING,    // a section: "1/8 финала", "Следующий матч через 2 ч 15 мин"
+    LINE_MATCH,      // kick-off | teams | result, countdown or city
+    LINE_TABLE_HEAD, // "Группа A" | И | М | Р | О
+    LINE_TABLE_ROW,  // team | games | goals | goal difference | points
+    LINE_NOTE,       // a remark: "Сегодня матчей нет"
+};
+
+enum LineMark : BYTE {
+    MARK_NONE,
+    MARK_LIVE,      // a match under way, or the next one's countdown
+    MARK_QUALIFIED, // a team through to the knock-out rounds
+};
+
+const int kLineCells = 5;
+const int kCellUnits = 48;
+const int kMaxLines = 56;
+
+struct ViewLine {
+    BYTE style;  // LineStyle
+    BYTE column; // 0, or 1 for the right-hand column of the group page
+    BYTE mark;   // LineMark
+    WCHAR cell[kLineCells][kCellUnits];
+};
+
+// The user's choices that the view depends on.
+struct ViewChoice {
+    int page;       // WidgetPage
+    ULONGLONG day;  // the browsed day (a LocalDayNumber); 0 for the widget's today
+    bool collapsed; // only the header and the next match
+};
+
+struct WidgetView {
+    int lineCount;
+    ViewLine lines[kMaxLines];
+    ULONGLONG shownDay;          // the day the match page shows
+    ULONGLONG previousDay;       // the match days the day arrows lead to; 0 for none
+    ULONGLONG nextDay;
+    ULONGLONG nextChange;        // the first moment after `now` at which it may read differently
+};
+
+void BuildWidgetView(const TournamentData& data, ULONGLONG now, const ViewChoice& choice, WidgetView* view);
+
+// The rules the lines follow.
+//
+// A match counts as over 2 h after its kick-off (90 minutes, half-time and stoppage
+// time), 2 h 40 min when it went to extra time and 2 h 55 min when a shoot-out
+// followed; until then it is under way. Without a result in the data it stays at
+// 2 h, and the widget shows "–:–" until a result arrives.
+ULONGLONG MatchEnd(const Match& match);
+enum MatchState { MATCH_AHEAD, MATCH_UNDER_WAY, MATCH_OVER };
+MatchState MatchStateAt(const Match& match, ULONGLONG now);
+
+// The Russian noun form for a count: 1 день, 2 дня, 5 дней, 11 дней, 21 день.
+const WCHAR* RussianPlural(ULONGLONG n, const WCHAR* one, const WCHAR* few, const WCHAR* many);
+
+// "через 2 ч 15 мин" for the time from now to `moment`, counting a begun minute as
+// a whole one ("через 1 мин" in the last minute); beyond a day "через 1 день 3 ч".
+// *change is when the text next reads differently.
+void FormatCountdown(ULONGLONG now, ULONGLONG moment, WCHAR* text, int units, ULONGLONG* change);
+
+// The balloon for the kick-offs whose 15-minute mark falls in (from, to] and that
+// have not begun at `to`: "Через 15 минут: ЮАР — Мексика". False when there is none.
+bool KickoffReminder(const TournamentData& data, ULONGLONG from, ULONGLONG to, WCHAR* text, int units);
+const ULONGLONG kReminderLead = 15 * kTicksPerMinute;

@@ -1,0 +1,64 @@
+// Layout and drawing of the widget's lines: the skins, the fonts at the monitor's
+// DPI, where every line, cell and arrow goes, and the painting itself. Sizes are
+// designed at 96 DPI and scaled, so the widget is crisp at any scale.
+#pragma once
+
+#include <windows.h>
+
+#include "widget_content.h"
+
+struct Skin {
+    const WCHAR* name;          // as the widget's menu shows it
+    COLORREF top, bottom;       // background, from top to bottom
+    int stripe;                 // brightness of every other vertical band (0: none)
+    COLORREF border, bar;       // the frame; the band behind the page bar
+    COLORREF text, dim, accent; // lines; secondary text; headings and arrows
+    COLORREF live;              // a match under way, the next kick-off's countdown
+};
+const int kSkinCount = 3;
+const Skin& GetSkin(int index); // any index: out of range gives the first skin
+
+// The fonts of one DPI; made together, released together.
+enum WidgetFont { FONT_TITLE, FONT_HEADLINE, FONT_BODY, FONT_BOLD, FONT_SMALL, FONT_SMALL_BOLD, FONT_COUNT };
+struct WidgetFonts {
+    HFONT font[FONT_COUNT];
+    UINT dpi;
+};
+bool CreateWidgetFonts(UINT dpi, WidgetFonts* fonts);
+void DestroyWidgetFonts(WidgetFonts* fonts);
+
+// Commands of the arrows (and of the widget's menu).
+enum WidgetCommand : WORD {
+    CMD_PAGE_PREVIOUS = 1001,
+    CMD_PAGE_NEXT,
+    CMD_DAY_PREVIOUS,
+    CMD_DAY_NEXT,
+    CMD_DAY_TODAY,
+    CMD_PAGE_FIRST = 1010, // + the page: go to that page
+    CMD_SKIN_FIRST = 1020, // + the skin's index
+    CMD_WALLPAPER = 1030,
+};
+
+struct ArrowPlace {
+    RECT bounds;     // client coordinates: the part that takes the click
+    WORD command;
+    bool enabled;
+    bool left;       // points left
+};
+const int kMaxArrows = 4;
+
+struct WidgetLayout {
+    SIZE size;                    // the whole widget, pixels
+    RECT line[kMaxLines];         // every line of the view, client coordinates
+    ArrowPlace arrow[kMaxArrows];
+    int arrowCount;
+    int radius;                   // of the rounded corners
+};
+
+// Places the view's lines at the fonts' DPI.
+void LayOutWidget(const WidgetView& view, const WidgetFonts& fonts, WidgetLayout* layout);
+// Paints the whole widget into dc (a memory DC of layout.size).
+void PaintWidget(HDC dc, const WidgetView& view, const WidgetLayout& layout, const WidgetFonts& fonts,
+                 const Skin& skin);
+// The arrow under a client point; 0 for none (or a disabled one).
+WORD ArrowCommandAt(const WidgetLayout& layout, POINT point);
