@@ -29,7 +29,7 @@ QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow
     lstrcpynW(folder, params->currentDirectory, ARRAYSIZE(folder));
     StartWidgetClock(commandLine);
 
-    static TournamentData data; // 5 KB: not on the Host's stack
+    TournamentData data;
     if (!LoadBuiltInData(EngineModule(), &data)) {
         result->code = QUORNEL_INIT_FAILED;
         return FALSE;

@@ -1,7 +1,5 @@
 #include "widget_content.h"
 
-#include <wchar.h>
-
 #include "date_texts.h"
 #include "widget_clock.h"
 
@@ -32,8 +30,13 @@ void Add(WCHAR* cell, const WCHAR* text)
 void AddNumber(WCHAR* cell, unsigned n)
 {
     WCHAR digits[12];
-    swprintf(digits, 12, L"%u", n);
-    Add(cell, digits);
+    int at = 11;
+    digits[at] = 0;
+    do {
+        digits[--at] = static_cast<WCHAR>(L'0' + n % 10);
+        n /= 10;
+    } while (n);
+    Add(cell, digits + at);
 }
 
 // "+4", "−2" (a real minus sign), "0".
@@ -45,8 +48,7 @@ void AddSigned(WCHAR* cell, int n)
 
 void AddTwoDigits(WCHAR* cell, unsigned n)
 {
-    WCHAR digits[4];
-    swprintf(digits, 4, L"%02u", n % 100);
+    WCHAR digits[3] = { static_cast<WCHAR>(L'0' + n / 10 % 10), static_cast<WCHAR>(L'0' + n % 10), 0 };
     Add(cell, digits);
 }
 

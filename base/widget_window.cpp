@@ -35,18 +35,19 @@ struct WidgetState {
     ULONGLONG remindedUntil; // reminders up to this moment have been given
     bool dragging;
     POINT dragOffset;        // the cursor's place in the window when the drag began
+    // What a screen reader reads: each line's cells as one text.
+    WCHAR accessibleNames[kMaxLines][kLineCells * kCellUnits];
 };
-WidgetState s_widget;
-
-// What a screen reader reads: the lines' cells, one text per line or arrow.
-WCHAR s_accessibleNames[kMaxLines + kMaxArrows][kLineCells * kCellUnits];
+// On the heap while the widget lives (some 75 KB, which a static would add to the
+// DLL's file: mingw keeps zeroed statics in .data).
+WidgetState* s_widget;
 
 typedef UINT(WINAPI* DpiForWindowFn)(HWND);
 
 // The window's DPI: its monitor's on Windows 10 and later, else the system's.
 UINT WindowDpi(HWND window)
 {
-    static DpiForWindowFn dpiForWindow = reinterpret_cast<DpiForWindowFn>(
+    DpiForWindowFn dpiForWindow = reinterpret_cast<DpiForWindowFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     UINT dpi = dpiForWindow ? dpiForWindow(window) : 0;
     if (!dpi) {
@@ -60,7 +61,7 @@ UINT WindowDpi(HWND window)
 RECT WindowBounds(void)
 {
     RECT bounds;
-    GetWindowRect(s_widget.window, &bounds);
+    GetWindowRect(s_widget->window, &bounds);
     return bounds;
 }
 
@@ -94,9 +95,9 @@ POINT KeptOnScreen(LONG left, LONG top, SIZE size)
 void KeepOnScreen(void)
 {
     RECT bounds = WindowBounds();
-    POINT place = KeptOnScreen(bounds.left, bounds.top, s_widget.layout.size);
+    POINT place = KeptOnScreen(bounds.left, bounds.top, s_widget->layout.size);
     if (place.x != bounds.left || place.y != bounds.top)
-        SetWindowPos(s_widget.window, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(s_widget->window, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The stored place, or the first time the top right of the primary work area.
@@ -123,7 +124,7 @@ void SendBalloon(const WCHAR* text)
 {
     COPYDATASTRUCT data = { COPYDATA_BALLOON, static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(WCHAR)),
                             const_cast<WCHAR*>(text) };
-    SendMessageW(s_widget.tray, WM_COPYDATA, reinterpret_cast<WPARAM>(s_widget.window),
+    SendMessageW(s_widget->tray, WM_COPYDATA, reinterpret_cast<WPARAM>(s_widget->window),
                  reinterpret_cast<LPARAM>(&data));
 }
 
@@ -131,31 +132,31 @@ void SendBalloon(const WCHAR* text)
 void GiveReminders(ULONGLONG now)
 {
     WCHAR text[256];
-    if (now > s_widget.remindedUntil && KickoffReminder(s_widget.data, s_widget.remindedUntil, now, text, 256))
+    if (now > s_widget->remindedUntil && KickoffReminder(s_widget->data, s_widget->remindedUntil, now, text, 256))
         SendBalloon(text);
-    s_widget.remindedUntil = now;
+    s_widget->remindedUntil = now;
 }
 
 // Sleeps until what is shown next changes: no wake-up while nothing on it can.
 void ScheduleChange(ULONGLONG now)
 {
-    ULONGLONG wait = s_widget.view.nextChange > now ? s_widget.view.nextChange - now : 0;
+    ULONGLONG wait = s_widget->view.nextChange > now ? s_widget->view.nextChange - now : 0;
     ULONGLONG ms = (wait + kTicksPerMs - 1) / kTicksPerMs;
-    SetTimer(s_widget.window, kChangeTimer, ms > kLongestWaitMs ? kLongestWaitMs : static_cast<UINT>(ms), nullptr);
+    SetTimer(s_widget->window, kChangeTimer, ms > kLongestWaitMs ? kLongestWaitMs : static_cast<UINT>(ms), nullptr);
 }
 
 // The window's shape follows the layout: its size and rounded corners.
 void ApplySize(void)
 {
-    const SIZE& size = s_widget.layout.size;
+    const SIZE& size = s_widget->layout.size;
     RECT bounds = WindowBounds();
     if (bounds.right - bounds.left != size.cx || bounds.bottom - bounds.top != size.cy) {
         POINT place = KeptOnScreen(bounds.left, bounds.top, size);
-        SetWindowPos(s_widget.window, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(s_widget->window, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    int radius = s_widget.layout.radius;
+    int radius = s_widget->layout.radius;
     HRGN shape = CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, radius, radius);
-    if (shape && !SetWindowRgn(s_widget.window, shape, TRUE))
+    if (shape && !SetWindowRgn(s_widget->window, shape, TRUE))
         DeleteObject(shape); // the window owns it only when it was set
 }
 
@@ -164,29 +165,29 @@ void Refresh(void)
 {
     ULONGLONG now = WidgetNow();
     GiveReminders(now);
-    BuildWidgetView(s_widget.data, now, s_widget.choice, &s_widget.view);
-    LayOutWidget(s_widget.view, s_widget.fonts, &s_widget.layout);
+    BuildWidgetView(s_widget->data, now, s_widget->choice, &s_widget->view);
+    LayOutWidget(s_widget->view, s_widget->fonts, &s_widget->layout);
     ApplySize();
-    InvalidateRect(s_widget.window, nullptr, FALSE);
-    NotifyAccessibleContentChanged(s_widget.window);
+    InvalidateRect(s_widget->window, nullptr, FALSE);
+    NotifyAccessibleContentChanged(s_widget->window);
     ScheduleChange(now);
 }
 
 bool UseFontsFor(UINT dpi)
 {
-    if (s_widget.fonts.font[0] && s_widget.fonts.dpi == dpi)
+    if (s_widget->fonts.font[0] && s_widget->fonts.dpi == dpi)
         return true;
     WidgetFonts fonts;
     if (!CreateWidgetFonts(dpi, &fonts))
         return false;
-    DestroyWidgetFonts(&s_widget.fonts);
-    s_widget.fonts = fonts;
+    DestroyWidgetFonts(&s_widget->fonts);
+    s_widget->fonts = fonts;
     return true;
 }
 
 void SendToBottom(void)
 {
-    SetWindowPos(s_widget.window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(s_widget->window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // ---------------------------------------------------------------------------------
@@ -194,7 +195,7 @@ void SendToBottom(void)
 
 void ShowPage(int page)
 {
-    s_widget.choice.page = (page + PAGE_COUNT) % PAGE_COUNT;
+    s_widget->choice.page = (page + PAGE_COUNT) % PAGE_COUNT;
     Refresh();
 }
 
@@ -202,21 +203,21 @@ void BrowseDay(ULONGLONG day)
 {
     if (!day)
         return;
-    s_widget.choice.page = PAGE_MATCHES;
-    s_widget.choice.day = day == LocalDayNumber(WidgetNow()) ? 0 : day;
+    s_widget->choice.page = PAGE_MATCHES;
+    s_widget->choice.day = day == LocalDayNumber(WidgetNow()) ? 0 : day;
     Refresh();
 }
 
 void UseSkin(int skin)
 {
-    s_widget.skin = (skin + kSkinCount) % kSkinCount;
-    WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_SKIN, static_cast<DWORD>(s_widget.skin));
-    InvalidateRect(s_widget.window, nullptr, FALSE);
+    s_widget->skin = (skin + kSkinCount) % kSkinCount;
+    WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_SKIN, static_cast<DWORD>(s_widget->skin));
+    InvalidateRect(s_widget->window, nullptr, FALSE);
 }
 
 void SetCollapsed(bool collapsed)
 {
-    s_widget.choice.collapsed = collapsed;
+    s_widget->choice.collapsed = collapsed;
     Refresh();
 }
 
@@ -225,29 +226,29 @@ void ToggleWallpaper(void)
     if (CustomWallpaperIsOn())
         TurnCustomWallpaperOff();
     else
-        TurnCustomWallpaperOn(s_widget.picturePath);
+        TurnCustomWallpaperOn(s_widget->picturePath);
 }
 
 void RunCommand(WORD command)
 {
     if (command >= CMD_PAGE_FIRST && command < CMD_PAGE_FIRST + PAGE_COUNT) {
-        s_widget.choice.day = 0;
+        s_widget->choice.day = 0;
         ShowPage(command - CMD_PAGE_FIRST);
     } else if (command >= CMD_SKIN_FIRST && command < CMD_SKIN_FIRST + kSkinCount) {
         UseSkin(command - CMD_SKIN_FIRST);
     }
     switch (command) {
     case CMD_PAGE_PREVIOUS:
-        ShowPage(s_widget.choice.page - 1);
+        ShowPage(s_widget->choice.page - 1);
         break;
     case CMD_PAGE_NEXT:
-        ShowPage(s_widget.choice.page + 1);
+        ShowPage(s_widget->choice.page + 1);
         break;
     case CMD_DAY_PREVIOUS:
-        BrowseDay(s_widget.view.previousDay);
+        BrowseDay(s_widget->view.previousDay);
         break;
     case CMD_DAY_NEXT:
-        BrowseDay(s_widget.view.nextDay);
+        BrowseDay(s_widget->view.nextDay);
         break;
     case CMD_DAY_TODAY:
         BrowseDay(LocalDayNumber(WidgetNow()));
@@ -261,11 +262,11 @@ void RunCommand(WORD command)
 // The tray icon was double-clicked: the whole widget, where the user can see it.
 void BringIntoView(void)
 {
-    s_widget.choice.collapsed = false;
+    s_widget->choice.collapsed = false;
     Refresh();
     KeepOnScreen();
-    ShowWindow(s_widget.window, SW_SHOWNOACTIVATE);
-    SetWindowPos(s_widget.window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ShowWindow(s_widget->window, SW_SHOWNOACTIVATE);
+    SetWindowPos(s_widget->window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void AppendMenuItem(HMENU menu, UINT id, const WCHAR* text, bool checked, bool enabled = true)
@@ -287,26 +288,26 @@ void ShowWidgetMenu(POINT at)
     }
     static const WCHAR* const pages[PAGE_COUNT] = { L"Матчи", L"Группы", L"Плей-офф" };
     for (int page = 0; page < PAGE_COUNT; ++page)
-        AppendMenuItem(menu, CMD_PAGE_FIRST + page, pages[page], s_widget.choice.page == page);
+        AppendMenuItem(menu, CMD_PAGE_FIRST + page, pages[page], s_widget->choice.page == page);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuItem(menu, CMD_DAY_PREVIOUS, L"Предыдущий день с матчами", false, s_widget.view.previousDay != 0);
-    AppendMenuItem(menu, CMD_DAY_NEXT, L"Следующий день с матчами", false, s_widget.view.nextDay != 0);
+    AppendMenuItem(menu, CMD_DAY_PREVIOUS, L"Предыдущий день с матчами", false, s_widget->view.previousDay != 0);
+    AppendMenuItem(menu, CMD_DAY_NEXT, L"Следующий день с матчами", false, s_widget->view.nextDay != 0);
     AppendMenuItem(menu, CMD_DAY_TODAY, L"Сегодня", false);
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     for (int skin = 0; skin < kSkinCount; ++skin)
-        AppendMenuItem(skins, CMD_SKIN_FIRST + skin, GetSkin(skin).name, s_widget.skin == skin);
+        AppendMenuItem(skins, CMD_SKIN_FIRST + skin, GetSkin(skin).name, s_widget->skin == skin);
     AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(skins), L"Скин");
     AppendMenuItem(menu, CMD_WALLPAPER, L"Обои чемпионата", CustomWallpaperIsOn());
 
     // A menu closes on a click elsewhere only while its thread is in the foreground;
     // the user's window gets the focus back afterwards.
     HWND previous = GetForegroundWindow();
-    SetForegroundWindow(s_widget.window);
+    SetForegroundWindow(s_widget->window);
     UINT command = static_cast<UINT>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y,
-                                                      s_widget.window, nullptr));
-    PostMessageW(s_widget.window, WM_NULL, 0, 0);
+                                                      s_widget->window, nullptr));
+    PostMessageW(s_widget->window, WM_NULL, 0, 0);
     DestroyMenu(menu); // and the submenu with it
-    if (previous && previous != s_widget.window)
+    if (previous && previous != s_widget->window)
         SetForegroundWindow(previous);
     SendToBottom();
     if (command)
@@ -320,7 +321,7 @@ void OnPaint(HWND window)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    const SIZE& size = s_widget.layout.size;
+    const SIZE& size = s_widget->layout.size;
     HDC memory = CreateCompatibleDC(dc);
     HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr;
     if (bitmap) {
@@ -328,7 +329,7 @@ void OnPaint(HWND window)
         HGDIOBJ oldFont = GetCurrentObject(memory, OBJ_FONT);
         HGDIOBJ oldBrush = GetCurrentObject(memory, OBJ_BRUSH);
         HGDIOBJ oldPen = GetCurrentObject(memory, OBJ_PEN);
-        PaintWidget(memory, s_widget.view, s_widget.layout, s_widget.fonts, GetSkin(s_widget.skin));
+        PaintWidget(memory, s_widget->view, s_widget->layout, s_widget->fonts, GetSkin(s_widget->skin));
         BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
         SelectObject(memory, oldFont);
         SelectObject(memory, oldBrush);
@@ -353,30 +354,30 @@ POINT ClientPoint(LPARAM lParam)
 void OnLeftButtonDown(HWND window, LPARAM lParam)
 {
     POINT point = ClientPoint(lParam);
-    if (WORD command = ArrowCommandAt(s_widget.layout, point)) {
+    if (WORD command = ArrowCommandAt(s_widget->layout, point)) {
         RunCommand(command);
         return;
     }
-    s_widget.dragging = true;
-    s_widget.dragOffset = point;
+    s_widget->dragging = true;
+    s_widget->dragOffset = point;
     SetCapture(window);
 }
 
 void OnMouseMove(LPARAM lParam)
 {
-    if (!s_widget.dragging)
+    if (!s_widget->dragging)
         return;
     POINT cursor = ClientPoint(lParam);
-    ClientToScreen(s_widget.window, &cursor);
-    SetWindowPos(s_widget.window, nullptr, cursor.x - s_widget.dragOffset.x, cursor.y - s_widget.dragOffset.y, 0, 0,
+    ClientToScreen(s_widget->window, &cursor);
+    SetWindowPos(s_widget->window, nullptr, cursor.x - s_widget->dragOffset.x, cursor.y - s_widget->dragOffset.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void EndDrag(void)
 {
-    if (!s_widget.dragging)
+    if (!s_widget->dragging)
         return;
-    s_widget.dragging = false;
+    s_widget->dragging = false;
     KeepOnScreen();
     SavePlace();
 }
@@ -384,7 +385,7 @@ void EndDrag(void)
 void OnRightButtonUp(LPARAM lParam)
 {
     POINT at = ClientPoint(lParam);
-    ClientToScreen(s_widget.window, &at);
+    ClientToScreen(s_widget->window, &at);
     ShowWidgetMenu(at);
 }
 
@@ -393,7 +394,7 @@ bool OnSetCursor(HWND window)
     POINT cursor;
     GetCursorPos(&cursor);
     ScreenToClient(window, &cursor);
-    if (!ArrowCommandAt(s_widget.layout, cursor))
+    if (!ArrowCommandAt(s_widget->layout, cursor))
         return false;
     SetCursor(LoadCursorW(nullptr, IDC_HAND));
     return true;
@@ -403,7 +404,7 @@ void OnDpiChanged(WPARAM wParam, const RECT* suggested)
 {
     if (!UseFontsFor(HIWORD(wParam)))
         return;
-    SetWindowPos(s_widget.window, nullptr, suggested->left, suggested->top, 0, 0,
+    SetWindowPos(s_widget->window, nullptr, suggested->left, suggested->top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     Refresh();
 }
@@ -413,7 +414,7 @@ void OnHostMessage(UINT message)
 {
     switch (message) {
     case WM_ENGINE_SWITCH_SKIN:
-        UseSkin(s_widget.skin + 1);
+        UseSkin(s_widget->skin + 1);
         break;
     case WM_ENGINE_COLLAPSE_ON:
         SetCollapsed(true);
@@ -425,7 +426,7 @@ void OnHostMessage(UINT message)
         BringIntoView();
         break;
     case WM_ENGINE_WALLPAPER_ON:
-        TurnCustomWallpaperOn(s_widget.picturePath);
+        TurnCustomWallpaperOn(s_widget->picturePath);
         break;
     case WM_ENGINE_WALLPAPER_OFF:
         TurnCustomWallpaperOff();
@@ -472,17 +473,17 @@ void AddArrowItem(const ArrowPlace& arrow, AccessibleItem* items, int capacity, 
 // The lines in reading order, a bar's arrows on either side of it.
 int ProvideAccessibleItems(HWND, AccessibleItem* items, int capacity)
 {
-    const WidgetView& view = s_widget.view;
-    const WidgetLayout& layout = s_widget.layout;
+    const WidgetView& view = s_widget->view;
+    const WidgetLayout& layout = s_widget->layout;
     int count = 0;
     int arrow = 0;
     for (int i = 0; i < view.lineCount; ++i) {
         bool bar = view.lines[i].style == LINE_PAGE_BAR || view.lines[i].style == LINE_DAY_BAR;
         if (bar && arrow < layout.arrowCount)
             AddArrowItem(layout.arrow[arrow++], items, capacity, &count);
-        JoinCells(view.lines[i], s_accessibleNames[i]);
+        JoinCells(view.lines[i], s_widget->accessibleNames[i]);
         if (count < capacity)
-            items[count] = AccessibleItem{ s_accessibleNames[i], layout.line[i], false, 0 };
+            items[count] = AccessibleItem{ s_widget->accessibleNames[i], layout.line[i], false, 0 };
         ++count;
         if (bar && arrow < layout.arrowCount)
             AddArrowItem(layout.arrow[arrow++], items, capacity, &count);
@@ -528,7 +529,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             Refresh();
         return 0;
     case WM_TIMECHANGE:
-        s_widget.remindedUntil = WidgetNow(); // no reminders for the hours the clock skipped
+        s_widget->remindedUntil = WidgetNow(); // no reminders for the hours the clock skipped
         Refresh();
         return 0;
     case WM_DISPLAYCHANGE:
@@ -578,18 +579,22 @@ HINSTANCE EngineModule(void)
 
 HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, const TournamentData& data, DWORD* error)
 {
-    s_widget = WidgetState();
-    s_widget.tray = trayWindow;
-    s_widget.data = data;
-    s_widget.remindedUntil = WidgetNow();
-    lstrcpynW(s_widget.picturePath, installFolder, MAX_PATH);
-    if (lstrlenW(s_widget.picturePath) + lstrlenW(kPictureName) < MAX_PATH)
-        lstrcatW(s_widget.picturePath, kPictureName);
+    s_widget = static_cast<WidgetState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WidgetState)));
+    if (!s_widget) {
+        *error = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    s_widget->tray = trayWindow;
+    s_widget->data = data;
+    s_widget->remindedUntil = WidgetNow();
+    lstrcpynW(s_widget->picturePath, installFolder, MAX_PATH);
+    if (lstrlenW(s_widget->picturePath) + lstrlenW(kPictureName) < MAX_PATH)
+        lstrcatW(s_widget->picturePath, kPictureName);
     else
-        s_widget.picturePath[0] = 0; // no picture to be found: wallpaper ON then refuses
+        s_widget->picturePath[0] = 0; // no picture to be found: wallpaper ON then refuses
     DWORD skin = 0;
     ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
-    s_widget.skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
+    s_widget->skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
 
     HINSTANCE module = EngineModule();
     WNDCLASSEXW windowClass = {};
@@ -602,51 +607,56 @@ HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, const Tourn
 
     // Owned, so no taskbar button even where the desktop has no shell window (Wine's).
     HWND owner = GetShellWindow();
-    s_widget.window = CreateWindowExW(WS_EX_TOOLWINDOW, WIDGET_WINDOW_CLASS, kWindowTitle, WS_POPUP, 0, 0, 1, 1,
+    s_widget->window = CreateWindowExW(WS_EX_TOOLWINDOW, WIDGET_WINDOW_CLASS, kWindowTitle, WS_POPUP, 0, 0, 1, 1,
                                       owner ? owner : trayWindow, nullptr, module, nullptr);
-    if (!s_widget.window) {
+    if (!s_widget->window) {
         *error = GetLastError();
-        UnregisterClassW(WIDGET_WINDOW_CLASS, module);
+        DestroyWidgetWindow();
         return nullptr;
     }
     // The fonts of the monitor it will stand on: place it once at the system's DPI,
     // then lay it out again at its own.
-    UINT dpi = WindowDpi(s_widget.window);
+    UINT dpi = WindowDpi(s_widget->window);
     if (!UseFontsFor(dpi)) {
         *error = GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
         DestroyWidgetWindow();
         return nullptr;
     }
-    BuildWidgetView(s_widget.data, WidgetNow(), s_widget.choice, &s_widget.view);
-    LayOutWidget(s_widget.view, s_widget.fonts, &s_widget.layout);
-    POINT place = StartPlace(s_widget.layout.size, dpi);
-    SetWindowPos(s_widget.window, nullptr, place.x, place.y, s_widget.layout.size.cx, s_widget.layout.size.cy,
+    BuildWidgetView(s_widget->data, WidgetNow(), s_widget->choice, &s_widget->view);
+    LayOutWidget(s_widget->view, s_widget->fonts, &s_widget->layout);
+    POINT place = StartPlace(s_widget->layout.size, dpi);
+    SetWindowPos(s_widget->window, nullptr, place.x, place.y, s_widget->layout.size.cx, s_widget->layout.size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    s_widget.placed = true;
-    UseFontsFor(WindowDpi(s_widget.window));
+    s_widget->placed = true;
+    UseFontsFor(WindowDpi(s_widget->window));
     Refresh();
 
-    ShowWindow(s_widget.window, SW_SHOWNOACTIVATE);
+    ShowWindow(s_widget->window, SW_SHOWNOACTIVATE);
     SendToBottom();
-    PostMessageW(s_widget.window, WM_WIDGET_TO_BOTTOM, 0, 0);
-    UpdateWindow(s_widget.window); // painted before the Host goes on
-    return s_widget.window;
+    PostMessageW(s_widget->window, WM_WIDGET_TO_BOTTOM, 0, 0);
+    UpdateWindow(s_widget->window); // painted before the Host goes on
+    return s_widget->window;
 }
 
 void SetWidgetData(const TournamentData& data)
 {
-    s_widget.data = data;
+    if (!s_widget)
+        return;
+    s_widget->data = data;
     Refresh();
 }
 
 void DestroyWidgetWindow(void)
 {
-    if (s_widget.window) {
-        if (s_widget.placed)
+    if (!s_widget)
+        return;
+    if (s_widget->window) {
+        if (s_widget->placed)
             SavePlace();
-        DestroyWindow(s_widget.window);
-        s_widget.window = nullptr;
+        DestroyWindow(s_widget->window);
     }
-    DestroyWidgetFonts(&s_widget.fonts);
+    DestroyWidgetFonts(&s_widget->fonts);
     UnregisterClassW(WIDGET_WINDOW_CLASS, EngineModule());
+    HeapFree(GetProcessHeap(), 0, s_widget);
+    s_widget = nullptr;
 }
