@@ -30,6 +30,8 @@ struct WidgetState {
     WidgetView view;
     WidgetLayout layout;
     WidgetFonts fonts;
+    SIZE shapedSize;         // the size and corners the window's region was made for
+    int shapedRadius;
     int skin;
     bool placed;             // it stands where the user saw it: its place may be saved
     ULONGLONG remindedUntil; // reminders up to this moment have been given
@@ -149,15 +151,18 @@ void ScheduleChange(ULONGLONG now)
 void ApplySize(void)
 {
     const SIZE& size = s_widget->layout.size;
+    if (size.cx == s_widget->shapedSize.cx && size.cy == s_widget->shapedSize.cy &&
+        s_widget->layout.radius == s_widget->shapedRadius)
+        return;
     RECT bounds = WindowBounds();
-    if (bounds.right - bounds.left != size.cx || bounds.bottom - bounds.top != size.cy) {
-        POINT place = KeptOnScreen(bounds.left, bounds.top, size);
-        SetWindowPos(s_widget->window, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    POINT place = KeptOnScreen(bounds.left, bounds.top, size);
+    SetWindowPos(s_widget->window, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     int radius = s_widget->layout.radius;
     HRGN shape = CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, radius, radius);
     if (shape && !SetWindowRgn(s_widget->window, shape, TRUE))
         DeleteObject(shape); // the window owns it only when it was set
+    s_widget->shapedSize = size;
+    s_widget->shapedRadius = radius;
 }
 
 // Builds what is shown now, fits the window to it and redraws.

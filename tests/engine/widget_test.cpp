@@ -226,4 +226,20 @@ TEST_F(Widget, PlaceIsRememberedKeptOnScreenAndTheTrayDoubleClickBringsItBack)
     EXPECT_GT(back.bottom - back.top, collapsed.bottom - collapsed.top) << "still collapsed";
 }
 
+TEST_F(Widget, LayoutFollowsTheMonitorsDpi)
+{
+    Start(L"widget_dpi");
+    RECT at96 = Bounds(run.widget);
+    // As Windows tells a per-monitor aware window that moved to a 200 % monitor
+    // (Wine never sends it: its DPI is one for the whole prefix).
+    for (UINT dpi : { 192u, 144u, 96u }) {
+        RECT suggested = { at96.left, at96.top, at96.right, at96.bottom };
+        SendMessageW(run.widget, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        Settle(run.widget);
+        RECT now = Bounds(run.widget);
+        EXPECT_NEAR(MulDiv(at96.right - at96.left, dpi, 96), now.right - now.left, 2) << dpi;
+        EXPECT_NEAR(MulDiv(at96.bottom - at96.top, dpi, 96), now.bottom - now.top, 12) << dpi;
+    }
+}
+
 } // namespace

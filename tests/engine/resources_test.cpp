@@ -1,0 +1,273 @@
+// The engine keeps no more than it needs: loaded into this process as the Host loads
+// it, with every call base.dll makes to create or release a GDI object, a DC, a
+// registry key, a kernel handle or a heap block counted through its import table.
+// (Wine reports no GDI or handle counts for a process, so the engine's own calls
+// are the ledger.) 1,000 commands (skin switches, page flips, day browsing, collapse
+// toggles, each repainted) leave the ledger as it was, and ExitQuornel empties it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "host/engine_interface.h"
+#include "test_support.h"
+
+namespace {
+
+// The widget's own commands (base/widget_drawing.h).
+const WPARAM kPageNext = 1002, kDayPrevious = 1003, kDayNext = 1004;
+
+// What base.dll holds now: live objects by kind.
+std::map<void*, const char*> s_live;
+
+void Made(void* handle, const char* kind)
+{
+    if (handle && handle != INVALID_HANDLE_VALUE)
+        s_live[handle] = kind;
+}
+
+void Released(void* handle, bool ok)
+{
+    if (ok)
+        s_live.erase(handle);
+}
+
+int Live(const char* kind)
+{
+    int count = 0;
+    for (const auto& entry : s_live)
+        count += !strcmp(entry.second, kind);
+    return count;
+}
+
+std::string Ledger()
+{
+    std::string text;
+    for (const char* kind : { "gdi", "dc", "key", "handle", "heap" })
+        text += std::string(kind) + "=" + std::to_string(Live(kind)) + " ";
+    return text;
+}
+
+// The real functions, and the counting ones that base.dll calls instead.
+#define REAL(name) decltype(&name) real_##name = &name
+REAL(CreateFontIndirectW);
+REAL(CreateCompatibleBitmap);
+REAL(CreateRoundRectRgn);
+REAL(CreateCompatibleDC);
+REAL(DeleteObject);
+REAL(DeleteDC);
+REAL(SetWindowRgn);
+REAL(GetDC);
+REAL(ReleaseDC);
+REAL(RegOpenKeyExW);
+REAL(RegCreateKeyExW);
+REAL(RegCloseKey);
+REAL(CreateFileW);
+REAL(CloseHandle);
+REAL(HeapAlloc);
+REAL(HeapFree);
+REAL(LoadImageW);
+
+HFONT WINAPI CountedCreateFontIndirectW(const LOGFONTW* font)
+{
+    HFONT made = real_CreateFontIndirectW(font);
+    Made(made, "gdi");
+    return made;
+}
+HBITMAP WINAPI CountedCreateCompatibleBitmap(HDC dc, int cx, int cy)
+{
+    HBITMAP made = real_CreateCompatibleBitmap(dc, cx, cy);
+    Made(made, "gdi");
+    return made;
+}
+HRGN WINAPI CountedCreateRoundRectRgn(int a, int b, int c, int d, int e, int f)
+{
+    HRGN made = real_CreateRoundRectRgn(a, b, c, d, e, f);
+    Made(made, "gdi");
+    return made;
+}
+HDC WINAPI CountedCreateCompatibleDC(HDC dc)
+{
+    HDC made = real_CreateCompatibleDC(dc);
+    Made(made, "dc");
+    return made;
+}
+BOOL WINAPI CountedDeleteObject(HGDIOBJ object)
+{
+    BOOL ok = real_DeleteObject(object);
+    Released(object, ok);
+    return ok;
+}
+BOOL WINAPI CountedDeleteDC(HDC dc)
+{
+    BOOL ok = real_DeleteDC(dc);
+    Released(dc, ok);
+    return ok;
+}
+int WINAPI CountedSetWindowRgn(HWND window, HRGN region, BOOL redraw)
+{
+    int ok = real_SetWindowRgn(window, region, redraw);
+    Released(region, ok != 0); // the window owns it from now on
+    return ok;
+}
+HDC WINAPI CountedGetDC(HWND window)
+{
+    HDC dc = real_GetDC(window);
+    Made(dc, "dc");
+    return dc;
+}
+int WINAPI CountedReleaseDC(HWND window, HDC dc)
+{
+    int ok = real_ReleaseDC(window, dc);
+    Released(dc, ok != 0);
+    return ok;
+}
+LSTATUS WINAPI CountedRegOpenKeyExW(HKEY root, LPCWSTR path, DWORD options, REGSAM access, PHKEY key)
+{
+    LSTATUS status = real_RegOpenKeyExW(root, path, options, access, key);
+    if (status == ERROR_SUCCESS)
+        Made(*key, "key");
+    return status;
+}
+LSTATUS WINAPI CountedRegCreateKeyExW(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR cls, DWORD options,
+                                      REGSAM access, const LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD done)
+{
+    LSTATUS status = real_RegCreateKeyExW(root, path, reserved, cls, options, access, security, key, done);
+    if (status == ERROR_SUCCESS)
+        Made(*key, "key");
+    return status;
+}
+LSTATUS WINAPI CountedRegCloseKey(HKEY key)
+{
+    LSTATUS status = real_RegCloseKey(key);
+    Released(key, status == ERROR_SUCCESS);
+    return status;
+}
+HANDLE WINAPI CountedCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                 DWORD disposition, DWORD flags, HANDLE model)
+{
+    HANDLE file = real_CreateFileW(path, access, share, security, disposition, flags, model);
+    Made(file, "handle");
+    return file;
+}
+BOOL WINAPI CountedCloseHandle(HANDLE handle)
+{
+    BOOL ok = real_CloseHandle(handle);
+    Released(handle, ok);
+    return ok;
+}
+LPVOID WINAPI CountedHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size)
+{
+    LPVOID block = real_HeapAlloc(heap, flags, size);
+    Made(block, "heap");
+    return block;
+}
+BOOL WINAPI CountedHeapFree(HANDLE heap, DWORD flags, LPVOID block)
+{
+    BOOL ok = real_HeapFree(heap, flags, block);
+    Released(block, ok);
+    return ok;
+}
+HANDLE WINAPI CountedLoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int cx, int cy, UINT flags)
+{
+    HANDLE image = real_LoadImageW(module, name, type, cx, cy, flags);
+    Made(image, "gdi");
+    return image;
+}
+
+// Points every import of `module` that goes to `real` at `counted`.
+void Redirect(HMODULE module, void* real, void* counted)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(module);
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name; ++imp) {
+        for (auto* slot = reinterpret_cast<ULONG_PTR*>(base + imp->FirstThunk); *slot; ++slot) {
+            if (*slot != reinterpret_cast<ULONG_PTR>(real))
+                continue;
+            DWORD old;
+            VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &old);
+            *slot = reinterpret_cast<ULONG_PTR>(counted);
+            VirtualProtect(slot, sizeof(*slot), old, &old);
+        }
+    }
+}
+
+#define COUNT(name) Redirect(engine, reinterpret_cast<void*>(real_##name), reinterpret_cast<void*>(&Counted##name))
+
+void Pump()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&message);
+}
+
+TEST(EngineResources, ThousandCommandsKeepNothingAndExitReleasesEverything)
+{
+    qt::DeleteTree(L"Software\\Morvane\\Tessmark");
+    HMODULE engine = LoadLibraryW(qt::BinPath(L"base.dll").c_str());
+    ASSERT_TRUE(engine);
+    COUNT(CreateFontIndirectW);
+    COUNT(CreateCompatibleBitmap);
+    COUNT(CreateRoundRectRgn);
+    COUNT(CreateCompatibleDC);
+    COUNT(DeleteObject);
+    COUNT(DeleteDC);
+    COUNT(SetWindowRgn);
+    COUNT(GetDC);
+    COUNT(ReleaseDC);
+    COUNT(RegOpenKeyExW);
+    COUNT(RegCreateKeyExW);
+    COUNT(RegCloseKey);
+    COUNT(CreateFileW);
+    COUNT(CloseHandle);
+    COUNT(HeapAlloc);
+    COUNT(HeapFree);
+    COUNT(LoadImageW);
+
+    auto run = reinterpret_cast<BOOL (*)(QuornelInitParams*, HWND*, Result*)>(
+        reinterpret_cast<void*>(GetProcAddress(engine, "RunQuornel")));
+    auto exit = reinterpret_cast<void (*)()>(reinterpret_cast<void*>(GetProcAddress(engine, "ExitQuornel")));
+    ASSERT_TRUE(run && exit);
+    // Stands in for the Host's tray window: balloons arrive here and are dropped.
+    HWND tray = CreateWindowExW(0, L"STATIC", L"tray", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    static QuornelInitParams params = {};
+    params.trayWindow = tray;
+    lstrcpyW(params.commandLine, L"/date=2010-06-25T19:00");
+    lstrcpyW(params.currentDirectory, qt::BinDir().c_str());
+    Result result = {};
+    HWND widget = nullptr;
+    ASSERT_TRUE(run(&params, &widget, &result)) << result.code << " " << result.error;
+    ASSERT_TRUE(widget);
+    Pump();
+
+    const UINT commands[][2] = { { WM_ENGINE_SWITCH_SKIN, 0 }, { WM_COMMAND, kPageNext },
+                                 { WM_ENGINE_COLLAPSE_ON, 0 }, { WM_ENGINE_COLLAPSE_OFF, 0 },
+                                 { WM_COMMAND, kDayNext },     { WM_COMMAND, kDayPrevious } };
+    auto round = [&] {
+        for (const auto& command : commands) {
+            SendMessageW(widget, command[0], command[1], 0);
+            UpdateWindow(widget); // paints what the command changed
+        }
+        Pump();
+    };
+    round(); // every path once, before the ledger is read
+    std::string before = Ledger();
+    for (int i = 0; i < 1000 / static_cast<int>(ARRAYSIZE(commands)) + 1; ++i)
+        round();
+    EXPECT_EQ(before, Ledger());
+    EXPECT_GT(Live("gdi"), 0) << "the ledger saw none of the fonts";
+
+    exit();
+    Pump();
+    EXPECT_EQ("gdi=0 dc=0 key=0 handle=0 heap=0 ", Ledger()) << "left behind by ExitQuornel";
+    EXPECT_FALSE(IsWindow(widget));
+    DestroyWindow(tray);
+    FreeLibrary(engine);
+    qt::DeleteTree(L"Software\\Morvane\\Tessmark");
+}
+
+} // namespace
