@@ -1,15 +1,19 @@
-// The engine keeps no more than it needs: loaded into this process as the Host loads
-// it, with every call base.dll makes to create or release a GDI object, a DC, a
-// registry key, a kernel handle or a heap block counted through its import table.
-// (Wine reports no GDI or handle counts for a process, so the engine's own calls
-// are the ledger.) 1,000 commands (skin switches, page flips, day browsing, collapse
-// toggles, each repainted) leave the ledger as it was, and ExitQuornel empties it.
+// The engine loaded into this process as the Host loads it, with this test as its
+// tray window:
+// - it keeps no more than it needs: every call base.dll makes to create or release a
+//   GDI object, a DC, a registry key, a kernel handle or a heap block is counted
+//   through its import table (Wine reports no GDI or handle counts for a process, so
+//   the engine's own calls are the ledger). 1,000 commands (skin switches, page
+//   flips, day browsing, collapse toggles, each repainted) leave the ledger as it
+//   was, and ExitQuornel empties it;
+// - it asks for the balloon 15 minutes before a kick-off on its clock.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "host/engine_interface.h"
 #include "test_support.h"
@@ -205,7 +209,79 @@ void Pump()
         DispatchMessageW(&message);
 }
 
-TEST(EngineResources, ThousandCommandsKeepNothingAndExitReleasesEverything)
+std::vector<std::wstring> s_balloons;
+
+// The tray window's part: balloons (WM_COPYDATA, dwData 2) are written down.
+LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COPYDATA) {
+        auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (data->dwData == COPYDATA_BALLOON)
+            s_balloons.emplace_back(static_cast<const wchar_t*>(data->lpData));
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND MakeTrayWindow()
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = TrayProc;
+    windowClass.lpszClassName = L"test_tray";
+    RegisterClassW(&windowClass);
+    return CreateWindowExW(0, L"test_tray", L"tray", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+}
+
+typedef BOOL (*RunFn)(QuornelInitParams*, HWND*, Result*);
+typedef void (*ExitFn)();
+
+// Starts the engine of `engine` with `commandLine`; the widget, or null.
+HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine)
+{
+    auto run = reinterpret_cast<RunFn>(reinterpret_cast<void*>(GetProcAddress(engine, "RunQuornel")));
+    static QuornelInitParams params;
+    params = QuornelInitParams();
+    params.trayWindow = tray;
+    lstrcpynW(params.commandLine, commandLine, ARRAYSIZE(params.commandLine));
+    lstrcpynW(params.currentDirectory, qt::BinDir().c_str(), ARRAYSIZE(params.currentDirectory));
+    Result result = {};
+    HWND widget = nullptr;
+    if (!run || !run(&params, &widget, &result))
+        return nullptr;
+    return widget;
+}
+
+void ExitEngine(HMODULE engine)
+{
+    auto exit = reinterpret_cast<ExitFn>(reinterpret_cast<void*>(GetProcAddress(engine, "ExitQuornel")));
+    exit();
+    Pump();
+}
+
+TEST(InProcessEngine, BalloonFifteenMinutesBeforeKickoffOnTheWidgetsClock)
+{
+    qt::DeleteTree(L"Software\\Morvane\\Tessmark");
+    HMODULE engine = LoadLibraryW(qt::BinPath(L"base.dll").c_str());
+    ASSERT_TRUE(engine);
+    HWND tray = MakeTrayWindow();
+    s_balloons.clear();
+    // The opening match kicks off at 18:00 (fixed zone); its mark is 17:45.
+    HWND widget = RunEngine(engine, tray, L"/date=2010-06-11T17:44");
+    ASSERT_TRUE(widget);
+    DWORD start = GetTickCount();
+    while (s_balloons.empty() && GetTickCount() - start < 70000) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 500, QS_ALLINPUT);
+        Pump();
+    }
+    ASSERT_EQ(1u, s_balloons.size()) << "no balloon within a minute of the mark";
+    EXPECT_EQ(L"Через 15 минут: ЮАР — Мексика", s_balloons[0]);
+    ExitEngine(engine);
+    DestroyWindow(tray);
+    FreeLibrary(engine);
+    qt::DeleteTree(L"Software\\Morvane\\Tessmark");
+}
+
+TEST(InProcessEngine, ThousandCommandsKeepNothingAndExitReleasesEverything)
 {
     qt::DeleteTree(L"Software\\Morvane\\Tessmark");
     HMODULE engine = LoadLibraryW(qt::BinPath(L"base.dll").c_str());
@@ -228,19 +304,8 @@ TEST(EngineResources, ThousandCommandsKeepNothingAndExitReleasesEverything)
     COUNT(HeapFree);
     COUNT(LoadImageW);
 
-    auto run = reinterpret_cast<BOOL (*)(QuornelInitParams*, HWND*, Result*)>(
-        reinterpret_cast<void*>(GetProcAddress(engine, "RunQuornel")));
-    auto exit = reinterpret_cast<void (*)()>(reinterpret_cast<void*>(GetProcAddress(engine, "ExitQuornel")));
-    ASSERT_TRUE(run && exit);
-    // Stands in for the Host's tray window: balloons arrive here and are dropped.
-    HWND tray = CreateWindowExW(0, L"STATIC", L"tray", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    static QuornelInitParams params = {};
-    params.trayWindow = tray;
-    lstrcpyW(params.commandLine, L"/date=2010-06-25T19:00");
-    lstrcpyW(params.currentDirectory, qt::BinDir().c_str());
-    Result result = {};
-    HWND widget = nullptr;
-    ASSERT_TRUE(run(&params, &widget, &result)) << result.code << " " << result.error;
+    HWND tray = MakeTrayWindow();
+    HWND widget = RunEngine(engine, tray, L"/date=2010-06-25T19:00");
     ASSERT_TRUE(widget);
     Pump();
 
@@ -261,8 +326,7 @@ TEST(EngineResources, ThousandCommandsKeepNothingAndExitReleasesEverything)
     EXPECT_EQ(before, Ledger());
     EXPECT_GT(Live("gdi"), 0) << "the ledger saw none of the fonts";
 
-    exit();
-    Pump();
+    ExitEngine(engine);
     EXPECT_EQ("gdi=0 dc=0 key=0 handle=0 heap=0 ", Ledger()) << "left behind by ExitQuornel";
     EXPECT_FALSE(IsWindow(widget));
     DestroyWindow(tray);
