@@ -6,6 +6,12 @@
 
 #include <windows.h>
 
+// Where Windows keeps the wallpaper's style under HKEY_CURRENT_USER: REG_SZ texts the
+// system itself leaves alone when a program sets the wallpaper.
+#define DESKTOP_KEY           L"Control Panel\\Desktop"
+#define VALUE_WALLPAPER_STYLE L"WallpaperStyle"
+#define VALUE_TILE_WALLPAPER  L"TileWallpaper"
+
 // Non-zero b_use_custom_wallpaper (a 4-byte REG_DWORD; anything else reads 0).
 bool CustomWallpaperIsOn(void);
 // Sets the picture at `picturePath` (a BMP file). False, with the user's wallpaper

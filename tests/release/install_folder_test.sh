@@ -13,6 +13,7 @@ cmake --install "$build" --prefix "$dest" >/dev/null || { echo "install failed";
 expected="base.dll
 images/tray.ico
 images/tray_offline.ico
+images/wallpaper.bmp
 tessmark_quornel.exe
 tessmark_quornel_loader.exe"
 actual=$(cd "$dest" && find . -type f | sed 's|^\./||' | sort)
