@@ -1,7 +1,8 @@
 #include "accessibility.h"
 
 #include <ole2.h>
-// IAccessible's id is defined here: not every SDK's uuid library holds it.
+// IAccessible's id is defined here: not every SDK's uuid library holds it, and
+// mingw-w64's liboleacc.a gives its name to an import thunk.
 #include <initguid.h>
 #include <oleacc.h>
 #include <stddef.h>
@@ -11,19 +12,22 @@ namespace {
 const WCHAR kObjectProperty[] = L"quornel_accessible";
 const WCHAR kPressAction[] = L"Нажать";
 
+void FreeBlock(void* block)
+{
+    if (block)
+        HeapFree(GetProcessHeap(), 0, block);
+}
+
 // The widget's items as they are at one moment: read afresh for every call, since
 // the widget changes its lines whenever it redraws.
 struct ItemList {
     AccessibleItem* items = nullptr;
     int count = 0;
+    const AccessibleItem* item = nullptr; // the one a call is about; null for the object itself
     ItemList() = default;
     ItemList(const ItemList&) = delete;
     ItemList& operator=(const ItemList&) = delete;
-    ~ItemList()
-    {
-        if (items)
-            HeapFree(GetProcessHeap(), 0, items);
-    }
+    ~ItemList() { FreeBlock(items); }
 };
 
 bool ReadItems(HWND widget, AccessibleItemSource source, ItemList* list)
@@ -39,8 +43,8 @@ bool ReadItems(HWND widget, AccessibleItemSource source, ItemList* list)
     return true;
 }
 
-// What a notice compares: the kind of each item and a fingerprint of its name, so
-// that no copies of the texts are kept.
+// What a notice compares: each item's kind and a fingerprint of its name, so that
+// no copies of the texts are kept.
 struct SeenItem {
     DWORD nameHash;
     bool button;
@@ -54,27 +58,24 @@ DWORD NameHash(const WCHAR* name)
     return hash;
 }
 
-SeenItem* Remember(const ItemList& list)
+// False when out of memory.
+bool Remember(const ItemList& list, SeenItem** seen)
 {
+    *seen = nullptr;
     if (list.count == 0)
-        return nullptr;
-    SeenItem* seen = static_cast<SeenItem*>(HeapAlloc(GetProcessHeap(), 0, sizeof(SeenItem) * list.count));
-    for (int i = 0; seen && i < list.count; ++i) {
-        seen[i].nameHash = NameHash(list.items[i].name);
-        seen[i].button = list.items[i].button;
+        return true;
+    *seen = static_cast<SeenItem*>(HeapAlloc(GetProcessHeap(), 0, sizeof(SeenItem) * list.count));
+    for (int i = 0; *seen && i < list.count; ++i) {
+        (*seen)[i].nameHash = NameHash(list.items[i].name);
+        (*seen)[i].button = list.items[i].button;
     }
-    return seen;
+    return *seen != nullptr;
 }
 
-bool IsSelf(const VARIANT& child)
-{
-    return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
-}
-
-void SetChildId(VARIANT* result, LONG id)
+void SetI4(VARIANT* result, LONG value)
 {
     result->vt = VT_I4;
-    result->lVal = id;
+    result->lVal = value;
 }
 
 // The client object of one widget window. Its children are simple elements (ids
@@ -87,22 +88,15 @@ public:
     {
     }
 
-    // Allocated from the process heap: the engine has no C++ runtime to ask. A null
-    // result makes the new-expression give null.
+    // From the process heap: the engine has no C++ runtime to ask. noexcept makes a
+    // failed allocation give null from the new-expression.
     static void* operator new(size_t size) noexcept { return HeapAlloc(GetProcessHeap(), 0, size); }
     static void operator delete(void* memory) { HeapFree(GetProcessHeap(), 0, memory); }
 
     void SetSource(AccessibleItemSource source) { source_ = source; }
 
-    void TakeFirstLook()
-    {
-        ItemList list;
-        if (ReadItems(widget_, source_, &list))
-            Keep(list);
-    }
-
-    // After this no call touches the window again; clients still holding the object
-    // get CO_E_OBJNOTCONNECTED.
+    // After this no call touches the window again; a client still holding the object
+    // gets CO_E_OBJNOTCONNECTED.
     void Disconnect()
     {
         widget_ = nullptr;
@@ -112,27 +106,29 @@ public:
         standard_ = nullptr;
     }
 
-    // Raises a reorder when lines came, went or changed kind, else a name change for
-    // each line whose text changed.
-    void ContentChanged()
+    // A reorder when items came, went or changed kind; else a name change for each
+    // item whose text changed. The first look only remembers.
+    void ContentChanged(bool firstLook)
     {
         ItemList list;
-        if (!ReadItems(widget_, source_, &list)) {
-            NotifyWinEvent(EVENT_OBJECT_REORDER, widget_, OBJID_CLIENT, CHILDID_SELF);
-            return;
+        SeenItem* seen = nullptr;
+        if (!ReadItems(widget_, source_, &list) || !Remember(list, &seen)) {
+            if (!firstLook)
+                NotifyWinEvent(EVENT_OBJECT_REORDER, widget_, OBJID_CLIENT, CHILDID_SELF);
+            return; // out of memory: the next notice compares with the older look
         }
         bool reordered = list.count != seenCount_;
-        for (int i = 0; !reordered && i < list.count; ++i)
-            reordered = list.items[i].button != seen_[i].button;
-        if (reordered) {
-            NotifyWinEvent(EVENT_OBJECT_REORDER, widget_, OBJID_CLIENT, CHILDID_SELF);
-        } else {
-            for (int i = 0; i < list.count; ++i) {
-                if (NameHash(list.items[i].name) != seen_[i].nameHash)
-                    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, widget_, OBJID_CLIENT, i + 1);
-            }
+        for (int i = 0; i < list.count && !reordered; ++i)
+            reordered = seen[i].button != seen_[i].button;
+        for (int i = 0; i < list.count && !reordered && !firstLook; ++i) {
+            if (seen[i].nameHash != seen_[i].nameHash)
+                NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, widget_, OBJID_CLIENT, i + 1);
         }
-        Keep(list);
+        if (reordered && !firstLook)
+            NotifyWinEvent(EVENT_OBJECT_REORDER, widget_, OBJID_CLIENT, CHILDID_SELF);
+        FreeBlock(seen_);
+        seen_ = seen;
+        seenCount_ = list.count;
     }
 
     // IUnknown
@@ -140,13 +136,12 @@ public:
     {
         if (!object)
             return E_POINTER;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID_IAccessible)) {
-            *object = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
         *object = nullptr;
-        return E_NOINTERFACE;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) && !IsEqualIID(iid, IID_IAccessible))
+            return E_NOINTERFACE;
+        *object = static_cast<IAccessible*>(this);
+        AddRef();
+        return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
     ULONG STDMETHODCALLTYPE Release() override
@@ -157,14 +152,8 @@ public:
         return static_cast<ULONG>(left);
     }
 
-    // IDispatch: clients of IAccessible call its methods directly.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
+    // IDispatch: screen readers call IAccessible's methods directly.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
@@ -172,57 +161,81 @@ public:
         return E_NOTIMPL;
     }
 
-    // IAccessible
+    // IAccessible: the window as a whole
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        return standard_->get_accParent(parent);
+        return widget_ ? standard_->get_accParent(parent) : CO_E_OBJNOTCONNECTED;
+    }
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override
+    {
+        return widget_ ? standard_->get_accFocus(focus) : CO_E_OBJNOTCONNECTED;
+    }
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override
+    {
+        return widget_ ? standard_->get_accSelection(selection) : CO_E_OBJNOTCONNECTED;
     }
 
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
         if (!count)
             return E_POINTER;
         ItemList list;
-        if (!ReadItems(widget_, source_, &list))
-            return E_OUTOFMEMORY;
-        *count = list.count;
+        HRESULT result = Find(SelfId(), &list);
+        if (SUCCEEDED(result))
+            *count = list.count;
+        return result;
+    }
+
+    HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* found) override
+    {
+        if (!found)
+            return E_POINTER;
+        found->vt = VT_EMPTY;
+        ItemList list;
+        HRESULT result = Find(SelfId(), &list);
+        if (FAILED(result))
+            return result;
+        POINT point = {x, y};
+        ScreenToClient(widget_, &point);
+        for (int i = 0; i < list.count; ++i) {
+            if (PtInRect(&list.items[i].bounds, point)) {
+                SetI4(found, i + 1);
+                return S_OK;
+            }
+        }
+        RECT client;
+        GetClientRect(widget_, &client);
+        if (!PtInRect(&client, point))
+            return S_FALSE;
+        SetI4(found, CHILDID_SELF);
         return S_OK;
     }
 
+    // IAccessible: the object itself or one of its items
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** object) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
         if (!object)
             return E_POINTER;
         *object = nullptr;
         ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(child, &list, &item);
+        HRESULT result = Find(child, &list);
         if (FAILED(result))
             return result;
-        // The lines and arrows are simple elements: the caller asks this object about them.
-        return item ? S_FALSE : E_INVALIDARG;
+        // The items are simple elements: the caller asks this object about them.
+        return list.item ? S_FALSE : E_INVALIDARG;
     }
 
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
         if (!name)
             return E_POINTER;
         *name = nullptr;
         ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(child, &list, &item);
+        HRESULT result = Find(child, &list);
         if (FAILED(result))
             return result;
-        if (item) {
-            *name = SysAllocString(item->name ? item->name : L"");
+        if (list.item) {
+            *name = SysAllocString(list.item->name ? list.item->name : L"");
         } else {
             int length = GetWindowTextLengthW(widget_);
             *name = SysAllocStringLen(nullptr, static_cast<UINT>(length));
@@ -232,149 +245,113 @@ public:
         return *name ? S_OK : E_OUTOFMEMORY;
     }
 
-    // Texts the items do not have: the window's come from the standard object.
-    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override
-    {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        return IsSelf(child) ? standard_->get_accValue(child, value) : NoItemText(child, value);
-    }
-    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override
-    {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        return IsSelf(child) ? standard_->get_accDescription(child, description) : NoItemText(child, description);
-    }
-    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override
-    {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        return IsSelf(child) ? standard_->get_accHelp(child, help) : NoItemText(child, help);
-    }
-    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override
-    {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        return IsSelf(child) ? standard_->get_accKeyboardShortcut(child, shortcut) : NoItemText(child, shortcut);
-    }
-
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
         if (!role)
             return E_POINTER;
         ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(child, &list, &item);
+        HRESULT result = Find(child, &list);
         if (FAILED(result))
             return result;
         LONG value = ROLE_SYSTEM_CLIENT;
-        if (item)
-            value = item->button ? ROLE_SYSTEM_PUSHBUTTON : ROLE_SYSTEM_STATICTEXT;
-        SetChildId(role, value);
+        if (list.item)
+            value = list.item->button ? ROLE_SYSTEM_PUSHBUTTON : ROLE_SYSTEM_STATICTEXT;
+        SetI4(role, value);
         return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
         if (!state)
             return E_POINTER;
-        if (IsSelf(child))
-            return standard_->get_accState(child, state);
         ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(child, &list, &item);
-        if (FAILED(result))
-            return result;
-        LONG value = item->button ? 0 : STATE_SYSTEM_READONLY;
+        HRESULT result = Find(child, &list);
+        if (FAILED(result) || !list.item)
+            return FAILED(result) ? result : standard_->get_accState(child, state);
+        LONG value = list.item->button ? 0 : STATE_SYSTEM_READONLY;
         if (!IsWindowVisible(widget_))
             value |= STATE_SYSTEM_INVISIBLE;
-        SetChildId(state, value);
+        SetI4(state, value);
         return S_OK;
     }
 
+    // Values, descriptions, help and shortcuts: the window's come from the standard
+    // object; the items have none.
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override
+    {
+        HRESULT result = ItemHasNoText(child, value);
+        return result == S_OK ? standard_->get_accValue(child, value) : result;
+    }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override
+    {
+        HRESULT result = ItemHasNoText(child, description);
+        return result == S_OK ? standard_->get_accDescription(child, description) : result;
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override
+    {
+        HRESULT result = ItemHasNoText(child, help);
+        return result == S_OK ? standard_->get_accHelp(child, help) : result;
+    }
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override
+    {
+        HRESULT result = ItemHasNoText(child, shortcut);
+        return result == S_OK ? standard_->get_accKeyboardShortcut(child, shortcut) : result;
+    }
     HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, LONG* topic) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        if (!file || !topic)
+        if (!topic)
             return E_POINTER;
-        if (IsSelf(child))
-            return standard_->get_accHelpTopic(file, child, topic);
-        ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(child, &list, &item);
-        if (FAILED(result))
-            return result;
         *topic = 0;
-        *file = nullptr;
-        return S_FALSE;
-    }
-
-    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override
-    {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        return standard_->get_accFocus(focus);
-    }
-
-    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override
-    {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        return standard_->get_accSelection(selection);
+        HRESULT result = ItemHasNoText(child, file);
+        return result == S_OK ? standard_->get_accHelpTopic(file, child, topic) : result;
     }
 
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
         if (!action)
             return E_POINTER;
         *action = nullptr;
-        if (IsSelf(child))
-            return standard_->get_accDefaultAction(child, action);
         ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(child, &list, &item);
-        if (FAILED(result))
-            return result;
-        if (!item->button)
+        HRESULT result = Find(child, &list);
+        if (FAILED(result) || !list.item)
+            return FAILED(result) ? result : standard_->get_accDefaultAction(child, action);
+        if (!list.item->button)
             return DISP_E_MEMBERNOTFOUND;
         *action = SysAllocString(kPressAction);
         return *action ? S_OK : E_OUTOFMEMORY;
     }
 
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
+    {
+        ItemList list;
+        HRESULT result = Find(child, &list);
+        if (FAILED(result) || !list.item)
+            return FAILED(result) ? result : standard_->accDoDefaultAction(child);
+        if (!list.item->button)
+            return DISP_E_MEMBERNOTFOUND;
+        // Posted, not sent: the reader's call returns before the widget redraws, as
+        // after a click.
+        return PostMessageW(widget_, WM_COMMAND, MAKEWPARAM(list.item->command, 0), 0) ? S_OK : E_FAIL;
+    }
+
     HRESULT STDMETHODCALLTYPE accSelect(LONG flags, VARIANT child) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        if (IsSelf(child))
-            return standard_->accSelect(flags, child);
         ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(child, &list, &item);
-        // The widget never takes the focus, so its items are neither focusable nor selectable.
-        return FAILED(result) ? result : DISP_E_MEMBERNOTFOUND;
+        HRESULT result = Find(child, &list);
+        if (FAILED(result) || !list.item)
+            return FAILED(result) ? result : standard_->accSelect(flags, child);
+        return DISP_E_MEMBERNOTFOUND; // the widget never takes the focus, nor do its items
     }
 
     HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height, VARIANT child) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
         if (!left || !top || !width || !height)
             return E_POINTER;
-        if (IsSelf(child))
-            return standard_->accLocation(left, top, width, height, child);
         ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(child, &list, &item);
-        if (FAILED(result))
-            return result;
-        RECT bounds = item->bounds;
+        HRESULT result = Find(child, &list);
+        if (FAILED(result) || !list.item)
+            return FAILED(result) ? result : standard_->accLocation(left, top, width, height, child);
+        RECT bounds = list.item->bounds;
         MapWindowPoints(widget_, nullptr, reinterpret_cast<POINT*>(&bounds), 2);
         *left = bounds.left;
         *top = bounds.top;
@@ -385,85 +362,34 @@ public:
 
     HRESULT STDMETHODCALLTYPE accNavigate(LONG direction, VARIANT start, VARIANT* end) override
     {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
         if (!end)
             return E_POINTER;
         end->vt = VT_EMPTY;
         ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(start, &list, &item);
+        HRESULT result = Find(start, &list);
         if (FAILED(result))
             return result;
-        LONG from = start.lVal;
         LONG to = 0;
-        if (!item) {
-            if (direction == NAVDIR_FIRSTCHILD)
-                to = 1;
-            else if (direction == NAVDIR_LASTCHILD)
-                to = list.count;
-            else // the window's neighbours: the standard object knows them
-                return standard_->accNavigate(direction, start, end);
-        } else if (direction == NAVDIR_NEXT) {
-            to = from + 1;
-        } else if (direction == NAVDIR_PREVIOUS) {
-            to = from - 1;
-        } else if (direction == NAVDIR_FIRSTCHILD || direction == NAVDIR_LASTCHILD) {
-            return E_INVALIDARG; // a simple element has no children
-        } else {
-            return DISP_E_MEMBERNOTFOUND; // no spatial order among the items
-        }
+        if (!list.item && direction == NAVDIR_FIRSTCHILD)
+            to = 1;
+        else if (!list.item && direction == NAVDIR_LASTCHILD)
+            to = list.count;
+        else if (!list.item) // the window's neighbours
+            return standard_->accNavigate(direction, start, end);
+        else if (direction == NAVDIR_NEXT)
+            to = start.lVal + 1;
+        else if (direction == NAVDIR_PREVIOUS)
+            to = start.lVal - 1;
+        else // a simple element has no children, and the items have no spatial order
+            return direction == NAVDIR_FIRSTCHILD || direction == NAVDIR_LASTCHILD ? E_INVALIDARG
+                                                                                   : DISP_E_MEMBERNOTFOUND;
         if (to < 1 || to > list.count)
             return S_FALSE;
-        SetChildId(end, to);
+        SetI4(end, to);
         return S_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* found) override
-    {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        if (!found)
-            return E_POINTER;
-        found->vt = VT_EMPTY;
-        POINT point = {x, y};
-        ScreenToClient(widget_, &point);
-        ItemList list;
-        if (!ReadItems(widget_, source_, &list))
-            return E_OUTOFMEMORY;
-        for (int i = 0; i < list.count; ++i) {
-            if (PtInRect(&list.items[i].bounds, point)) {
-                SetChildId(found, i + 1);
-                return S_OK;
-            }
-        }
-        RECT client;
-        GetClientRect(widget_, &client);
-        if (!PtInRect(&client, point))
-            return S_FALSE;
-        SetChildId(found, CHILDID_SELF);
-        return S_OK;
-    }
-
-    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
-    {
-        if (!widget_)
-            return CO_E_OBJNOTCONNECTED;
-        if (IsSelf(child))
-            return standard_->accDoDefaultAction(child);
-        ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(child, &list, &item);
-        if (FAILED(result))
-            return result;
-        if (!item->button)
-            return DISP_E_MEMBERNOTFOUND;
-        // Posted, not sent: the client's call returns before the widget redraws, as
-        // with a click.
-        return PostMessageW(widget_, WM_COMMAND, MAKEWPARAM(item->command, 0), 0) ? S_OK : E_FAIL;
-    }
-
-    // Setting names and values is obsolete and nothing here is editable.
+    // Names and values cannot be set: nothing here is editable.
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override
     {
         return widget_ ? E_NOTIMPL : CO_E_OBJNOTCONNECTED;
@@ -477,14 +403,23 @@ private:
     ~WidgetAccessible()
     {
         Disconnect();
-        if (seen_)
-            HeapFree(GetProcessHeap(), 0, seen_);
+        FreeBlock(seen_);
     }
 
-    // Reads the items and finds the one `child` names: *item stays null for the
-    // object itself; E_INVALIDARG for an id that names nothing.
-    HRESULT FindItem(const VARIANT& child, ItemList* list, const AccessibleItem** item)
+    static VARIANT SelfId()
     {
+        VARIANT self;
+        SetI4(&self, CHILDID_SELF);
+        return self;
+    }
+
+    // Every call on the object or an item starts here: checks the connection, reads
+    // the items and finds the one `child` names (list->item stays null for the
+    // object itself).
+    HRESULT Find(const VARIANT& child, ItemList* list)
+    {
+        if (!widget_)
+            return CO_E_OBJNOTCONNECTED;
         if (child.vt != VT_I4)
             return E_INVALIDARG;
         if (!ReadItems(widget_, source_, list))
@@ -493,30 +428,19 @@ private:
             return S_OK;
         if (child.lVal < 1 || child.lVal > list->count)
             return E_INVALIDARG;
-        *item = &list->items[child.lVal - 1];
+        list->item = &list->items[child.lVal - 1];
         return S_OK;
     }
 
-    HRESULT NoItemText(const VARIANT& child, BSTR* text)
+    // S_FALSE and no text for an item; S_OK when the object itself is asked.
+    HRESULT ItemHasNoText(const VARIANT& child, BSTR* text)
     {
         if (!text)
             return E_POINTER;
         *text = nullptr;
         ItemList list;
-        const AccessibleItem* item = nullptr;
-        HRESULT result = FindItem(child, &list, &item);
-        return FAILED(result) ? result : S_FALSE;
-    }
-
-    void Keep(const ItemList& list)
-    {
-        SeenItem* seen = Remember(list);
-        if (list.count > 0 && !seen)
-            return; // out of memory: the next notice compares with the older look
-        if (seen_)
-            HeapFree(GetProcessHeap(), 0, seen_);
-        seen_ = seen;
-        seenCount_ = list.count;
+        HRESULT result = Find(child, &list);
+        return FAILED(result) || !list.item ? result : S_FALSE;
     }
 
     LONG references_ = 1;
@@ -532,7 +456,7 @@ WidgetAccessible* ObjectOf(HWND widget)
     return static_cast<WidgetAccessible*>(GetPropW(widget, kObjectProperty));
 }
 
-// Made on the first request. Clients in other processes reach it through COM: a
+// Made on the first request. Readers in other processes reach it through COM: a
 // single-threaded apartment brings their calls to this thread through its message
 // loop, where the widget and its items live. The apartment is held while the object
 // is attached.
@@ -545,7 +469,8 @@ WidgetAccessible* Connect(HWND widget, AccessibleItemSource source)
         return nullptr;
     IAccessible* standard = nullptr;
     WidgetAccessible* object = nullptr;
-    if (SUCCEEDED(CreateStdAccessibleObject(widget, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&standard)))) {
+    void** standardOut = reinterpret_cast<void**>(&standard);
+    if (SUCCEEDED(CreateStdAccessibleObject(widget, OBJID_CLIENT, IID_IAccessible, standardOut))) {
         object = new WidgetAccessible(widget, source, standard);
         if (!object)
             standard->Release();
@@ -558,7 +483,7 @@ WidgetAccessible* Connect(HWND widget, AccessibleItemSource source)
         CoUninitialize();
         return nullptr;
     }
-    object->TakeFirstLook();
+    object->ContentChanged(true);
     return object;
 }
 
@@ -581,9 +506,9 @@ LRESULT AnswerAccessibilityRequest(HWND widget, WPARAM wParam, LPARAM lParam, Ac
 
 void NotifyAccessibleContentChanged(HWND widget)
 {
-    // Without an object no client has read the lines, so no client needs to hear.
+    // Without an object no reader has seen the items, so none needs to hear.
     if (WidgetAccessible* object = ObjectOf(widget))
-        object->ContentChanged();
+        object->ContentChanged(false);
 }
 
 void ReleaseAccessibility(HWND widget)
@@ -592,7 +517,7 @@ void ReleaseAccessibility(HWND widget)
     if (!object)
         return;
     object->Disconnect();
-    // Clients in other processes lose their connection now; their later calls fail in
+    // Readers in other processes lose their connection now: their later calls fail in
     // COM and never reach the object.
     CoDisconnectObject(static_cast<IAccessible*>(object), 0);
     object->Release();
