@@ -16,6 +16,7 @@ const UINT_PTR kChangeTimer = 1;
 const ULONGLONG kTicksPerMs = 10000;
 const DWORD kLongestWaitMs = 24 * 60 * 60 * 1000; // the day changes within a day anyway
 const int kScreenMargin = 16;                      // from the work area's edge, at 96 DPI
+const UINT kLowestDpi = 48, kHighestDpi = 960;     // 50 % to 1000 %: beyond is no monitor
 // Sent to itself once the Host's loop runs: Wine sets the z-order of a window that
 // was just shown only after messages were pumped.
 const UINT WM_WIDGET_TO_BOTTOM = WM_APP + 1;
@@ -405,13 +406,15 @@ bool OnSetCursor(HWND window)
     return true;
 }
 
-void OnDpiChanged(WPARAM wParam, const RECT* suggested)
+// The widget keeps its top left corner and takes the new size; the suggested
+// rectangle is not read, as a message from another process may carry any pointer.
+void OnDpiChanged(WPARAM wParam)
 {
-    if (!UseFontsFor(HIWORD(wParam)))
+    UINT dpi = HIWORD(wParam);
+    if (dpi < kLowestDpi || dpi > kHighestDpi || !UseFontsFor(dpi))
         return;
-    SetWindowPos(s_widget->window, nullptr, suggested->left, suggested->top, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     Refresh();
+    KeepOnScreen();
 }
 
 // The engine's host messages from the tray window.
@@ -545,7 +548,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             KeepOnScreen();
         return 0;
     case WM_DPICHANGED:
-        OnDpiChanged(wParam, reinterpret_cast<const RECT*>(lParam));
+        OnDpiChanged(wParam);
         return 0;
     case WM_WIDGET_TO_BOTTOM:
         SendToBottom();

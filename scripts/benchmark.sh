@@ -11,11 +11,14 @@
 #   ROUNDS            timed start-up rounds of each program, at least 25 (default: 25)
 #   WATERFALL_ROUNDS  starts of each program for the waterfall (default: ROUNDS)
 #   IDLE_SECONDS      length of the idle measure (default: 10)
+#   COUNTDOWN_SECONDS length of the widget's idle measure while it counts minutes down
+#                     (default: 120)
 #   MACHINE           the machine's name in the report (default: its host name)
 set -uo pipefail
 rounds=${ROUNDS:-25}
 waterfall_rounds=${WATERFALL_ROUNDS:-$rounds}
 idle_seconds=${IDLE_SECONDS:-10}
+countdown_seconds=${COUNTDOWN_SECONDS:-120}
 [ "$rounds" -ge 25 ] 2>/dev/null || { echo "ROUNDS must be a number of at least 25" >&2; exit 1; }
 [ "$waterfall_rounds" -ge 1 ] 2>/dev/null || { echo "WATERFALL_ROUNDS must be a positive number" >&2; exit 1; }
 load_at_start=$(cut -d ' ' -f 1-3 /proc/loadavg)
@@ -26,7 +29,7 @@ build=$QUORNEL_BUILD
 bin="$build/bin"
 work="$bin/testwork/bench"
 for program in bench_startup.exe bench_time.exe bench_baseline_tray.exe bench_baseline_launcher.exe \
-    bench_floor_tray.exe bench_floor_launcher.exe tessmark_quornel.exe base.dll; do
+    bench_floor_tray.exe bench_floor_launcher.exe tessmark_quornel.exe base.dll standin/base.dll; do
     [ -f "$bin/$program" ] || { echo "missing $bin/$program" >&2; exit 1; }
 done
 
@@ -62,35 +65,38 @@ ops() {
 }
 
 # One snapshot of a unix process: its CPU time in clock ticks (utime + stime, all
-# threads) and, per thread, voluntary + involuntary context switches. Under Wine
-# every Windows thread is one of these threads, so a switch is a wake-up.
+# threads), its private memory (anonymous resident kB: the heap, the stacks, the
+# DLLs' written pages) and, per thread, voluntary + involuntary context switches.
+# Under Wine every Windows thread is one of these threads, so a switch is a wake-up.
 snapshot() {
     local pid=$1 task
     # Fields 14 and 15; counted after the ")" that closes the program name.
     sed 's/.*) //' "/proc/$pid/stat" | awk '{ print "cpu", $12 + $13 }'
+    awk '/^RssAnon:/ { print "mem", $2 }' "/proc/$pid/status"
     for task in /proc/"$pid"/task/*; do
         awk -v tid="${task##*/}" '/^voluntary_ctxt_switches/ { v = $2 } /^nonvoluntary_ctxt_switches/ { n = $2 }
             END { print "task", tid, v + n }' "$task/status" 2>/dev/null
     done
 }
 
-# idle_cost KEY EXE: starts the program in the install folder from here (so that
-# its unix process is known), waits until it is ready, lets it settle, then
-# measures idle_seconds of nothing happening. Prints "cpu_ms wakeups main_wakeups threads".
+# idle_cost KEY EXE [SECONDS [FOLDER [ARGUMENT]]]: starts the program in its install
+# folder from here (so that its unix process is known), waits until it is ready, lets
+# it settle, then measures SECONDS (idle_seconds) of nothing happening. Prints
+# "cpu_ms wakeups main_wakeups threads private_kB".
 idle_cost() {
-    local key=$1 exe=$2 pid before after
-    (cd "$work" && exec "$WINE64" "$exe" >/dev/null 2>&1) &
+    local key=$1 exe=$2 seconds=${3:-$idle_seconds} folder=${4:-$work} pid before after
+    (cd "$folder" && exec "$WINE64" "$exe" ${5:+"$5"} >/dev/null 2>&1) &
     pid=$!
     if ! run_bench bench_startup.exe --wait "$key" >&2; then
         run_bench bench_startup.exe --stop "$key" >&2
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
-        echo "- - - -"
+        echo "- - - - -"
         return 1
     fi
     sleep 1
     before=$(snapshot "$pid")
-    sleep "$idle_seconds"
+    sleep "$seconds"
     after=$(snapshot "$pid")
     run_bench bench_startup.exe --stop "$key" >&2
     wait "$pid" 2>/dev/null
@@ -99,15 +105,25 @@ idle_cost() {
         !later && $1 == "cpu" { cpu0 = $2 }
         !later && $1 == "task" { was[$2] = $3 }
         later && $1 == "cpu" { cpu1 = $2 }
+        later && $1 == "mem" { mem = $2 }
         later && $1 == "task" { d = $3 - was[$2]; all += d; threads++; if ($2 == pid) main = d }
-        END { printf "%.0f %d %d %d\n", (cpu1 - cpu0) * 1000 / hz, all, main, threads }'
+        END { printf "%.0f %d %d %d %d\n", (cpu1 - cpu0) * 1000 / hz, all, main, threads, mem }'
 }
 
 echo "idle cost: ${idle_seconds} s of nothing happening, ours and the two yardsticks" >&2
 run_bench bench_startup.exe --prepare >&2 || exit 1
-read -r host_cpu host_wake host_main host_threads < <(idle_cost host tessmark_quornel.exe)
-read -r base_cpu base_wake base_main base_threads < <(idle_cost bare bench_baseline_tray.exe)
-read -r floor_cpu floor_wake floor_main floor_threads < <(idle_cost floor bench_floor_tray.exe)
+read -r host_cpu host_wake host_main host_threads host_mem < <(idle_cost host tessmark_quornel.exe)
+read -r base_cpu base_wake base_main base_threads base_mem < <(idle_cost bare bench_baseline_tray.exe)
+read -r floor_cpu floor_wake floor_main floor_threads floor_mem < <(idle_cost floor bench_floor_tray.exe)
+# The Host with the real engine: today (long after the final, nothing on the widget
+# changes but its day), and on the opening day two hours before the kick-off, while
+# it counts the minutes down.
+widget_dir="$bin/testwork/bench_widget"
+echo "idle cost of the widget: ${idle_seconds} s today, ${countdown_seconds} s while it counts minutes down" >&2
+read -r widget_cpu widget_wake widget_main widget_threads widget_mem < <(idle_cost widget tessmark_quornel.exe \
+    "$idle_seconds" "$widget_dir")
+read -r count_cpu count_wake count_main count_threads count_mem < <(idle_cost widget tessmark_quornel.exe \
+    "$countdown_seconds" "$widget_dir" "/date=2010-06-11T16:00")
 
 size() {
     [ -f "$bin/$1" ] && stat -c %s "$bin/$1"
@@ -151,12 +167,15 @@ beyond() {
 }
 
 host_size=$(size tessmark_quornel.exe) loader_size=$(size tessmark_quornel_loader.exe)
-base_size=$(size base.dll)
+base_size=$(size base.dll) standin_size=$(size standin/base.dll)
 tray_size=$(size bench_baseline_tray.exe) launcher_size=$(size bench_baseline_launcher.exe)
 floor_tray_size=$(size bench_floor_tray.exe) floor_launcher_size=$(size bench_floor_launcher.exe)
 cpu_model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 memory=$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
 system=$(. /etc/os-release 2>/dev/null && echo "${PRETTY_NAME:-}")
+
+read -r engine_start_standin engine_start_real engine_start_ratio < <(
+    awk '$1 == "ENGINE_START" { print $2, $3, $4 }' "$waterfall_log")
 
 report() {
     echo "| measure | ours | bare | ours/bare | floor | ours/floor | target |"
@@ -173,7 +192,7 @@ report() {
     echo "| threads while idle | $host_threads | $base_threads | — | $floor_threads | — | — |"
     echo "| size: tessmark_quornel.exe / tray yardsticks (bytes) | $(or_dash "$host_size") | $tray_size | $(ratio "$host_size" "$tray_size") | $floor_tray_size | $(ratio "$host_size" "$floor_tray_size") | ≤ 65536 |"
     echo "| size: tessmark_quornel_loader.exe / launchers (bytes) | $(or_dash "$loader_size") | $launcher_size | $(ratio "$loader_size" "$launcher_size") | $floor_launcher_size | $(ratio "$loader_size" "$floor_launcher_size") | ≤ 65536 |"
-    echo "| size: base.dll, the stand-in engine (bytes) | $base_size | — | — | — | — | — |"
+    echo "| size: base.dll, the widget engine with its data (bytes) | $base_size | — | — | — | — | ≤ 262144 |"
     echo "| FormatGmtTime (operations/s) | $(or_dash "$(ops FormatGmtTime)") | — | — | — | — | — |"
     echo "| ParseUtcTime (operations/s) | $(or_dash "$(ops ParseUtcTime)") | — | — | — | — | — |"
     echo "| UtcToFixedZone (operations/s) | $(or_dash "$(ops UtcToFixedZone)") | — | — | — | — | — |"
@@ -182,11 +201,24 @@ report() {
     ratios_line "Host start-up" host bare floor
     ratios_line "Loader start-up" loader bare-ldr floor-ldr
     echo "- Host idle wake-ups of its main thread beyond the floor's: $(beyond "$host_main" "$floor_main") (target 0: $(verdict "$(beyond "$host_main" "$floor_main")" 0)), beyond the bare's: $(beyond "$host_main" "$base_main")"
-    echo "- sizes ≤ 64 KiB: tessmark_quornel.exe $(verdict "$host_size" 65536), tessmark_quornel_loader.exe $(verdict "$loader_size" 65536)"
+    echo "- sizes ≤ 64 KiB: tessmark_quornel.exe $(verdict "$host_size" 65536), tessmark_quornel_loader.exe $(verdict "$loader_size" 65536); base.dll ≤ 256 KiB: $(verdict "$base_size" 262144)"
+    echo
+    echo "The widget engine beside the stand-in engine of the Host's tests (the same Host):"
+    echo
+    echo "| measure | real engine | stand-in engine | real−stand-in | real/stand-in | target |"
+    echo "|---|---:|---:|---:|---:|---|"
+    echo "| the engine's start, icon seen to loop ready, median (ms) | $(or_dash "$engine_start_real") | $(or_dash "$engine_start_standin") | — | $(or_dash "$engine_start_ratio") | ≤ 1.5 |"
+    echo "| idle CPU time over ${idle_seconds} s, today (ms) | $widget_cpu | $host_cpu | — | — | ~0 |"
+    echo "| idle wake-ups over ${idle_seconds} s, today, main thread | $widget_main | $host_main | — | — | 0 |"
+    echo "| idle wake-ups over ${countdown_seconds} s counting minutes down, main thread | $count_main | — | — | — | ≤ $(( (countdown_seconds + 59) / 60 )) |"
+    echo "| idle CPU time over ${countdown_seconds} s counting minutes down (ms) | $count_cpu | — | — | — | ~0 |"
+    echo "| threads while idle | $widget_threads | $host_threads | — | — | — |"
+    echo "| private memory of the Host (kB) | $widget_mem | $host_mem | $(awk -v a="$widget_mem" -v b="$host_mem" 'BEGIN { if (a == "-" || b == "-") print "—"; else print a - b }') | — | ≤ +8192 |"
+    echo "| size of base.dll (bytes) | $base_size | $standin_size | $(( base_size - standin_size )) | $(ratio "$base_size" "$standin_size") | ≤ 262144 |"
     echo
     echo "Waterfall: median of $waterfall_rounds starts of each, ms after just before process creation."
     echo "\"outside\": seen by the driver, which looks for one moment at a time about every millisecond;"
-    echo "\"inside\": performance counter stamps of the stand-in engine (\`QUORNEL_BASE_STAMPS\`)."
+    echo "\"inside\": performance counter stamps of the stand-in engine (\`QUORNEL_BASE_STAMPS\`); the real engine has none."
     echo
     sed -n 's/^WATERFALL \{0,1\}//p' "$waterfall_log"
     echo

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Pictures for the README: under Xvfb and the Wine desktop, starts the widget
-# through the Loader and saves PNG screenshots to docs/: the desktop with the
-# widget and its tray icon, the open tray menu, the proxy dialog in both modes.
+# Pictures for the README: under Xvfb and the Wine desktop, starts the widget through
+# the Loader with "/date=" (the replay of a tournament day) and saves PNG screenshots
+# to docs/: the desktop with the widget and its tray icon, the widget in its three
+# skins, collapsed, its group and knock-out pages, before, during and after the
+# tournament, its menu, at 200 %, on its own wallpaper; the tray menu, the proxy
+# dialog in both modes and the setup's pages.
 set -uo pipefail
 . "$(dirname "$0")/wine-env.sh"
 prepare_run build || exit 1
@@ -9,27 +12,97 @@ root=$QUORNEL_ROOT
 build=$QUORNEL_BUILD
 unset DISPLAY # always a private Xvfb: the pictures must not show the user's screen
 ensure_display || exit 1
+# A prefix of the pictures' own, with Wine's Marlett (caption buttons) and Tahoma (a
+# real face with Cyrillic). Not Wine's Tahoma Bold: its Cyrillic falls back to another
+# face at some sizes; Wine emboldens the regular Tahoma cleanly instead.
+export WINEPREFIX="$build/wineprefix-screenshots"
 trap 'stop_prefix; stop_display' EXIT
 ensure_prefix
+for font in marlett.ttf tahoma.ttf; do
+    cp -n "/usr/share/wine/fonts/$font" "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
+done
+"$WINESERVER" -p
 
-# A fresh profile: the dialog shows the automatic mode first.
+# A fresh profile: the widget at its first place, the first skin, the dialog in automatic mode.
 "$WINE64" reg delete 'HKCU\Software\Morvane' /f >/dev/null 2>&1
 
 bin="$build/bin"
 drive() { "$WINE64" "$bin/quornel_drive.exe" "$@"; }
 shoot() { sleep 0.7; import -window root -strip -define png:compression-level=9 "$root/docs/$1" && echo "docs/$1"; }
+# The widget alone, with a margin of the desktop around it, into a file of /tmp.
+shot_of_widget() {
+    local place w h x y
+    sleep 0.7
+    place=$(drive place | tr -d '\r') || return 1
+    IFS='x+' read -r w h x y <<<"$place"
+    import -window root -crop "$((w + 16))x$((h + 16))+$((x - 8))+$((y - 8))" +repage -strip "$1"
+}
+# Several widget shots side by side on the desktop's colour, into docs/.
+side_by_side() {
+    local out=$1
+    shift
+    convert "$@" -background '#236e96' -gravity north +append -strip -define png:compression-level=9 "$root/docs/$out" &&
+        echo "docs/$out"
+}
+start_widget() { # the Loader as a user starts it, with the given tail
+    (cd "$bin" && "$WINE64" tessmark_quornel_loader.exe "$@")
+    drive widget
+}
+stop_widget() {
+    (cd "$bin" && "$WINE64" tessmark_quornel.exe /exit)
+    drive nowidget
+}
 
 mkdir -p "$root/docs"
+tmp=$(mktemp -d)
 cd "$bin" || exit 1
-"$WINE64" tessmark_quornel_loader.exe /firstrun
-drive close # waits for the Host
+
+# The opening days replayed: 22 June 2010, 21:00 in Moscow, the last round of group A over.
+start_widget /firstrun /date=2010-06-22T21:00
 sleep 2 # the balloon of "/firstrun" comes up
 shoot widget.png
-sleep 10 # and goes again, before the menu opens where it was
+sleep 10 # and goes again
+
+shot_of_widget "$tmp/skin0.png"
+drive tray 220 && shot_of_widget "$tmp/skin1.png"
+drive tray 220 && shot_of_widget "$tmp/skin2.png"
+drive tray 220
+side_by_side widget-skins.png "$tmp/skin0.png" "$tmp/skin1.png" "$tmp/skin2.png"
+
+drive page 1 && shot_of_widget "$tmp/groups.png"
+drive page 2 && shot_of_widget "$tmp/knockout.png"
+drive page 0
+drive tray 210 && shot_of_widget "$tmp/collapsed.png"
+drive tray 210
+side_by_side widget-pages.png "$tmp/groups.png" "$tmp/knockout.png" "$tmp/collapsed.png"
+
+drive widgetmenu && shoot widget-menu-full.png && drive close
+place=$(drive place | tr -d '\r')
+IFS='x+' read -r w h x y <<<"$place"
+convert "$root/docs/widget-menu-full.png" -crop "$((w + 120))x$((h + 60))+$((x - 100))+$((y - 8))" +repage -strip \
+    "$root/docs/widget-menu.png" && rm "$root/docs/widget-menu-full.png" && echo "docs/widget-menu.png"
+
+drive dpi 192 && shot_of_widget "$root/docs/widget-200.png" && echo "docs/widget-200.png"
+drive dpi 96
+
+# The widget's own wallpaper, and the user's back.
+drive command 1030 && sleep 2 && shoot widget-wallpaper.png
+drive command 1030
+stop_widget
+
+# Before the start and after the final, beside the day above.
+start_widget /date=2010-05-31T12:00 && shot_of_widget "$tmp/before.png"
+stop_widget
+start_widget /date=2010-07-20T12:00 && shot_of_widget "$tmp/after.png"
+stop_widget
+side_by_side widget-days.png "$tmp/before.png" "$tmp/skin0.png" "$tmp/after.png"
+
+start_widget /date=2010-06-22T21:00
 drive menu && shoot tray-menu.png && drive close
 drive proxy && shoot proxy-automatic.png
 drive toggle && drive fill && shoot proxy-manual.png
-"$WINE64" tessmark_quornel.exe /exit
+stop_widget
+rm -rf "$tmp"
 
 # The setup's pages: an interactive install into the default folder (which starts the
 # widget from its last page), then the uninstaller, which stops it again.
@@ -46,7 +119,7 @@ shoot_wizard setup-folder.png && drive next
 sleep 3 # the files go in, then the last page comes
 shoot_wizard setup-finish.png && drive next
 wait "$setup"
-uninstaller=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs/tessmark_quornel/uninstall.exe)
+uninstaller=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs/tessmark_quornel/uninstall*.exe)
 "$WINE64" "$uninstaller" &
 uninstall=$!
 shoot_wizard setup-uninstall.png && drive next

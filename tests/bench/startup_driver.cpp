@@ -15,9 +15,9 @@
 //   bench_startup --variants N KEY:EXE...  N rounds of the files EXE... (copied from the
 //                                       bin folder), in turn, each started in place of
 //                                       program KEY's file: to find what costs
-//   bench_startup --prepare             only make the install folder
-//   bench_startup --wait host|bare|floor  wait until a program started by someone else is ready
-//   bench_startup --stop host|bare|floor  end that program and wait for its end
+//   bench_startup --prepare             only make the install folders
+//   bench_startup --wait host|widget|bare|floor  wait until a program started by someone else is ready
+//   bench_startup --stop host|widget|bare|floor  end that program and wait for its end
 #include <windows.h>
 
 #include <stdio.h>
@@ -250,6 +250,39 @@ void PrintHostWaterfall(const Moments& ours, const Moments& floor)
     }
 }
 
+// The same Host with the stand-in engine and with the real one, seen from outside:
+// the step from the icon in the notification area to the loop taking messages is
+// the engine's start (RunQuornel, then the Host's redraw of the engine window).
+void PrintEngineWaterfall(const Moments& standin, const Moments& widget)
+{
+    static const Row moments[] = {
+        { kCreated, "process created", "outside" },
+        { kMutex, "DLLs loaded (the engine's imports among them), entry; mutex created", "outside" },
+        { kTrayWindow, "tray window exists", "outside" },
+        { kIconSeen, "icon seen in the notification area", "outside" },
+        { kEngineWindow, "the engine's window seen", "outside" },
+        { kLoop, "message loop takes messages: ready", "outside" },
+    };
+    printf("WATERFALL | Host start: moment | seen from | stand-in engine: ms | real engine: ms | real−stand-in |\n");
+    printf("WATERFALL |---|---|---:|---:|---:|\n");
+    for (const Row& row : moments) {
+        double a = standin.At(row.milestone), b = widget.At(row.milestone);
+        printf("WATERFALL | %s | %s |", row.what, row.seenFrom);
+        PrintMs(a);
+        PrintMs(b);
+        PrintDifference(b, a);
+        printf("\n");
+    }
+    double a = standin.At(kLoop) - standin.At(kIconSeen), b = widget.At(kLoop) - widget.At(kIconSeen);
+    printf("WATERFALL | the engine's start: icon seen to ready | outside |");
+    PrintMs(a);
+    PrintMs(b);
+    PrintDifference(b, a);
+    printf("\n");
+    if (a > 0 && b > 0)
+        printf("ENGINE_START %.1f %.1f %.2f\n", a, b, b / a);
+}
+
 // The Loader's start beside the floor launcher's: both start the same Host.
 void PrintLoaderWaterfall(const Moments& ours, const Moments& floor)
 {
@@ -273,17 +306,18 @@ void PrintLoaderWaterfall(const Moments& ours, const Moments& floor)
 
 int RunWaterfall(int rounds)
 {
-    std::wstring dir;
-    if (!PrepareInstallFolder(&dir)) {
+    std::wstring dir, widgetDir;
+    if (!PrepareInstallFolder(&dir) || !PrepareWidgetFolder(&widgetDir)) {
         fprintf(stderr, "the install folder could not be made: build the programs and the yardstick programs\n");
         return 2;
     }
     std::wstring stampFile = dir + L"\\stamps.log";
     // Inherited by every program started from here on, and by the Host from its starter.
     SetEnvironmentVariableW(L"QUORNEL_BASE_STAMPS", stampFile.c_str());
-    const int count = 4;
+    const int count = 5;
     Moments moments[count];
-    const TrayProgram* programs[count] = { &kHostDirect, &kFloorDirect, &kHostViaLoader, &kFloorViaLauncher };
+    const TrayProgram* programs[count] = { &kHostDirect, &kFloorDirect, &kHostViaLoader, &kFloorViaLauncher,
+                                           &kWidgetDirect };
     for (int i = 0; i < count; ++i)
         moments[i].program = programs[i];
 
@@ -292,7 +326,8 @@ int RunWaterfall(int rounds)
         for (int i = 0; i < count; ++i) {
             Moments& one = moments[(round + i) % count];
             double ms[kMilestones];
-            bool ok = TimeMilestones(dir, *one.program, stampFile, ms);
+            bool real = one.program == &kWidgetDirect;
+            bool ok = TimeMilestones(real ? widgetDir : dir, *one.program, real ? std::wstring() : stampFile, ms);
             Sleep(kSettleMs);
             if (round == 0)
                 continue; // the unmeasured first start of each
@@ -311,14 +346,16 @@ int RunWaterfall(int rounds)
     PrintHostWaterfall(moments[0], moments[1]);
     printf("WATERFALL\n");
     PrintLoaderWaterfall(moments[2], moments[3]);
+    printf("WATERFALL\n");
+    PrintEngineWaterfall(moments[0], moments[4]);
     return failures ? 1 : 0;
 }
 
 
 const TrayProgram* ProgramByKey(const wchar_t* key)
 {
-    for (const TrayProgram* program : { &kHostDirect, &kBaselineDirect, &kFloorDirect, &kHostViaLoader,
-                                        &kBaselineViaLauncher, &kFloorViaLauncher }) {
+    for (const TrayProgram* program : { &kHostDirect, &kWidgetDirect, &kBaselineDirect, &kFloorDirect,
+                                        &kHostViaLoader, &kBaselineViaLauncher, &kFloorViaLauncher }) {
         if (wcscmp(key, program->key) == 0)
             return program;
     }
@@ -403,7 +440,7 @@ int StopProgram(const TrayProgram& program)
 int Usage()
 {
     fprintf(stderr, "usage: bench_startup [--rounds N] | --waterfall N | --variants N KEY:EXE... | --prepare | "
-                    "--wait host|bare|floor | --stop host|bare|floor\n");
+                    "--wait host|widget|bare|floor | --stop host|widget|bare|floor\n");
     return 2;
 }
 
@@ -414,8 +451,8 @@ int wmain(int argc, wchar_t** argv)
     if (argc == 1)
         return RunRounds(kDefaultRounds);
     if (argc == 2 && wcscmp(argv[1], L"--prepare") == 0) {
-        std::wstring dir;
-        return PrepareInstallFolder(&dir) ? 0 : 2;
+        std::wstring dir, widgetDir;
+        return PrepareInstallFolder(&dir) && PrepareWidgetFolder(&widgetDir) ? 0 : 2;
     }
     if (argc >= 4 && wcscmp(argv[1], L"--variants") == 0) {
         int rounds = _wtoi(argv[2]);

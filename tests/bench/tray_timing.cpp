@@ -19,6 +19,8 @@ const wchar_t kHostMutex[] = L"Quornel_widget_mono";
 // for an empty tail.
 const TrayProgram kHostDirect = { L"host", L"tessmark_quornel.exe", L"football ", L"tray_wnd", qt::kTrayTitle,
                                   IDM_EXIT, kHostMutex };
+const TrayProgram kWidgetDirect = { L"widget", L"tessmark_quornel.exe", L"football ", L"tray_wnd", qt::kTrayTitle,
+                                    IDM_EXIT, kHostMutex };
 const TrayProgram kBaselineDirect = { L"bare", BASELINE_TRAY_EXE, L"bench_baseline_tray", BASELINE_TRAY_CLASS,
                                       BASELINE_TRAY_TITLE, BASELINE_EXIT_COMMAND, nullptr };
 const TrayProgram kFloorDirect = { L"floor", FLOOR_TRAY_EXE, L"football ", FLOOR_TRAY_CLASS, FLOOR_TRAY_TITLE,
@@ -87,6 +89,19 @@ bool PrepareInstallFolder(std::wstring* dir)
     ok = CopyFromBin(*dir, FLOOR_TRAY_EXE) && ok;
     ok = CopyFromBin(*dir, FLOOR_LAUNCHER_EXE) && ok;
     return CopyFromBin(*dir, L"tessmark_quornel_loader.exe") && ok;
+}
+
+bool PrepareWidgetFolder(std::wstring* dir)
+{
+    *dir = qt::MakeWorkDir(L"bench_widget");
+    bool ok = CopyFromBin(*dir, L"tessmark_quornel.exe") && CopyFromBin(*dir, L"base.dll");
+    qt::CopyImages(*dir);
+    return ok && qt::FileExists(*dir + L"\\images\\tray.ico");
+}
+
+std::wstring FolderOf(const TrayProgram& program)
+{
+    return &program == &kWidgetDirect ? qt::BinDir() + L"\\testwork\\bench_widget" : InstallFolder();
 }
 
 HANDLE OpenWindowProcess(HWND window)

@@ -19,7 +19,8 @@ struct TrayProgram {
     const wchar_t* mutex;       // the family mutex the tray program creates; null for none
 };
 
-extern const TrayProgram kHostDirect;          // tessmark_quornel.exe
+extern const TrayProgram kHostDirect;          // tessmark_quornel.exe with the stand-in engine
+extern const TrayProgram kWidgetDirect;        // tessmark_quornel.exe with the real engine
 extern const TrayProgram kBaselineDirect;      // the bare tray program
 extern const TrayProgram kFloorDirect;         // the floor tray program
 extern const TrayProgram kHostViaLoader;       // tessmark_quornel_loader.exe -> Host
@@ -33,6 +34,10 @@ const DWORD kEndTimeoutMs = 15000;
 // the four yardstick programs. False when a program needed is missing from bin.
 bool PrepareInstallFolder(std::wstring* dir);
 std::wstring InstallFolder();
+// bin\testwork\bench_widget: the Host with the real engine (bin\base.dll) and images\.
+bool PrepareWidgetFolder(std::wstring* dir);
+// The folder a program of the benchmark is started in.
+std::wstring FolderOf(const TrayProgram& program);
 
 // A started chain: the process created and the tray program's own process.
 struct TrayRun {

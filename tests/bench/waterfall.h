@@ -29,7 +29,8 @@ enum Milestone {
 
 // One start of `program` in `dir`, ended as a user ends it: each moment in ms
 // after just before process creation, negative where it was not seen. False when
-// the start or the end failed. The stand-in engine's stamps go to `stampFile`.
+// the start or the end failed. The stand-in engine's stamps go to `stampFile`; with
+// an empty one (the real engine) only the moments seen from outside are taken.
 bool TimeMilestones(const std::wstring& dir, const TrayProgram& program, const std::wstring& stampFile,
                     double ms[kMilestones]);
 

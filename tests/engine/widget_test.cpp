@@ -240,6 +240,14 @@ TEST_F(Widget, LayoutFollowsTheMonitorsDpi)
         EXPECT_NEAR(MulDiv(at96.right - at96.left, dpi, 96), now.right - now.left, 2) << dpi;
         EXPECT_NEAR(MulDiv(at96.bottom - at96.top, dpi, 96), now.bottom - now.top, 12) << dpi;
     }
+    // The same message from another program with nonsense in it changes nothing.
+    for (UINT dpi : { 0u, 65535u }) {
+        SendMessageW(run.widget, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0x10);
+        Settle(run.widget);
+        RECT now = Bounds(run.widget);
+        EXPECT_EQ(at96.right - at96.left, now.right - now.left) << dpi;
+        EXPECT_EQ(at96.bottom - at96.top, now.bottom - now.top) << dpi;
+    }
 }
 
 } // namespace

@@ -22,6 +22,11 @@ if [ "$actual" != "$expected" ]; then
     exit 1
 fi
 
+# No test hook ships: no program of the install folder names a QUORNEL_ variable (the
+# stand-in engine's, as the UTF-16 texts a program would look them up by).
+hooked=$(cd "$dest" && LC_ALL=C grep -a -l -P 'Q\x00U\x00O\x00R\x00N\x00E\x00L\x00_\x00|QUORNEL_' *.exe *.dll)
+[ -z "$hooked" ] || { echo "test hooks in: $hooked"; exit 1; }
+
 cd "$dest" || exit 1
 timeout 60 "$WINE64" tessmark_quornel_loader.exe /firstrun
 rc=$?

@@ -5,6 +5,10 @@
 //   tray N   send the tray window command N (210 collapse, 220 switch skin, ...)
 //   page N   show the widget's page N (0 matches, 1 groups, 2 knock-out rounds)
 //   day N    move the widget's match day N days on (negative: back)
+//   command N  send the widget its command N (1030: its wallpaper on/off)
+//   dpi N    tell the widget that its monitor's DPI is now N
+//   place    print the widget's place on the screen as WxH+X+Y
+//   widgetmenu  right-click the widget: its own menu opens
 //   menu     right-click the tray icon: the tray menu opens at (900, 740)
 //   close    close an open menu
 //   proxy    pick "Настройки прокси..." and wait for the dialog
@@ -98,17 +102,30 @@ int wmain(int argc, wchar_t** argv)
         return WaitFor([] { return FindWindowW(kWidgetClass, nullptr) != nullptr; }) ? 0 : 1;
     if (!wcscmp(command, L"nowidget"))
         return WaitFor([] { return FindWindowW(kWidgetClass, nullptr) == nullptr; }) ? 0 : 1;
-    if (!wcscmp(command, L"page") || !wcscmp(command, L"day")) {
+    if (!wcscmp(command, L"page") || !wcscmp(command, L"day") || !wcscmp(command, L"command") ||
+        !wcscmp(command, L"dpi") || !wcscmp(command, L"place") || !wcscmp(command, L"widgetmenu")) {
         HWND widget = nullptr;
-        if (argc < 3 || !WaitFor([&] { return (widget = FindWindowW(kWidgetClass, nullptr)) != nullptr; }))
+        if (!WaitFor([&] { return (widget = FindWindowW(kWidgetClass, nullptr)) != nullptr; }))
             return 1;
-        int n = _wtoi(argv[2]);
-        if (command[0] == L'p') {
+        int n = argc > 2 ? _wtoi(argv[2]) : 0;
+        RECT frame;
+        GetWindowRect(widget, &frame);
+        if (!wcscmp(command, L"place")) {
+            wprintf(L"%ldx%ld+%ld+%ld\n", frame.right - frame.left, frame.bottom - frame.top, frame.left, frame.top);
+        } else if (!wcscmp(command, L"widgetmenu")) {
+            LPARAM at = MAKELPARAM(40, 30);
+            PostMessageW(widget, WM_RBUTTONUP, 0, at);
+            return WaitFor([] { return VisibleMenu() != nullptr; }) ? 0 : 1;
+        } else if (!wcscmp(command, L"dpi")) {
+            SendMessageW(widget, WM_DPICHANGED, MAKEWPARAM(n, n), reinterpret_cast<LPARAM>(&frame));
+        } else if (command[0] == L'p') {
             SendMessageW(widget, WM_COMMAND, kWidgetPageCommand + n, 0);
-            return 0;
+        } else if (command[0] == L'c') {
+            SendMessageW(widget, WM_COMMAND, n, 0);
+        } else {
+            for (int i = 0; i < (n < 0 ? -n : n); ++i)
+                SendMessageW(widget, WM_COMMAND, n < 0 ? kWidgetDayBack : kWidgetDayOn, 0);
         }
-        for (int i = 0; i < (n < 0 ? -n : n); ++i)
-            SendMessageW(widget, WM_COMMAND, n < 0 ? kWidgetDayBack : kWidgetDayOn, 0);
         return 0;
     }
     HWND tray = nullptr;
