@@ -23,6 +23,15 @@ missing_packages() {
     done
 }
 
+# Whether the release offers every one of the packages $@ (apt-cache's exit code
+# does not tell: apt 3 gives 0 for a name it does not know).
+packages_offered() {
+    local p
+    for p in "$@"; do
+        apt-cache show "$p" 2>/dev/null | grep -q '^Package:' || return 1
+    done
+}
+
 # Installs whatever of the build and run tools is missing.
 ensure_packages() {
     local missing msvc=""
@@ -44,7 +53,7 @@ ensure_packages() {
     if [ -n "$msvc" ]; then
         local set=$QUORNEL_MSVC_PACKAGES
         # shellcheck disable=SC2086
-        apt-cache show $QUORNEL_MSVC_PACKAGES_14 >/dev/null 2>&1 && set=$QUORNEL_MSVC_PACKAGES_14
+        packages_offered $QUORNEL_MSVC_PACKAGES_14 && set=$QUORNEL_MSVC_PACKAGES_14
         echo "installing the MSVC-mode check's tools: $set" >&2
         # shellcheck disable=SC2086
         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q $set ||
