@@ -52,6 +52,14 @@ Outcome Try(DWORD bytes, const std::string& text)
     return Outcome::Failed;
 }
 
+// A try that could not be made is made once more: the first start in a fresh prefix
+// or display may miss Wine's desktop, which starts with it.
+Outcome TryAgainIfFailed(DWORD bytes, const std::string& text)
+{
+    Outcome outcome = Try(bytes, text);
+    return outcome == Outcome::Failed ? Try(bytes, text) : outcome;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -63,7 +71,7 @@ int wmain(int argc, wchar_t** argv)
 
     DWORD survived = 0, ended = 0;
     for (DWORD bytes = kFirst; bytes <= kLast && !ended; bytes *= 2) {
-        Outcome outcome = Try(bytes, text);
+        Outcome outcome = TryAgainIfFailed(bytes, text);
         if (outcome == Outcome::Failed) {
             printf("%lu bytes: no answer from the Host\n", bytes);
             return 1;
@@ -76,7 +84,7 @@ int wmain(int argc, wchar_t** argv)
     }
     while (ended - survived > kStep) {
         DWORD middle = survived + (ended - survived) / 2 / kStep * kStep;
-        Outcome outcome = Try(middle, text);
+        Outcome outcome = TryAgainIfFailed(middle, text);
         if (outcome == Outcome::Failed) {
             printf("%lu bytes: no answer from the Host\n", middle);
             return 1;
