@@ -103,7 +103,7 @@ TEST_F(TrayWindow, RightClickOpensTheMenuUnderTheCursorAndAnItemCanBePicked)
 
 TEST_F(TrayWindow, MenuResourceHoldsTheFourItemsInOrder)
 {
-    HMODULE host = LoadLibraryExW(BinPath(L"tessmark_quornel.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE host = LoadLibraryExW(ProgramPath(kHostName).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, host);
     HMENU menu = LoadMenuW(host, L"sample");
     ASSERT_NE(nullptr, menu);

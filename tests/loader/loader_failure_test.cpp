@@ -103,7 +103,7 @@ TEST_F(LoaderFailure, FilesAreTakenFromTheCurrentDirectoryNotTheLoadersFolder)
     PutStandin(L"program\\" + std::wstring(kHostName));
     PutStandin(L"program\\" + std::wstring(kPackageName));
     std::wstring loaderPath = own + L"\\" + kLoaderName;
-    ASSERT_TRUE(CopyFileW(qt::BinPath(kLoaderName).c_str(), loaderPath.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(qt::ProgramPath(kLoaderName).c_str(), loaderPath.c_str(), FALSE));
 
     ASSERT_TRUE(StartLoaderAt(loaderPath, L"\"" + loaderPath + L"\"", current));
     ExpectBoxThenExit(kHostNotStartedText, 3);
@@ -183,7 +183,7 @@ TEST_F(LoaderLongDirectory, PathsPastMaxPathShowMessage3AndStartNothing)
         PutStandinAt(longDir, kPackageName);
         ExpectProgramsRunIn(longDir);
 
-        ASSERT_TRUE(StartLoaderAt(qt::BinPath(kLoaderName), L"\"" + qt::BinPath(kLoaderName) + L"\"", longDir));
+        ASSERT_TRUE(StartLoaderAt(qt::ProgramPath(kLoaderName), L"\"" + qt::ProgramPath(kLoaderName) + L"\"", longDir));
         ExpectBoxThenExit(kHostNotStartedText, 3);
         EXPECT_FALSE(HostStartsLate());
         EXPECT_TRUE(NothingStarted());

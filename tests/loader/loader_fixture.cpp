@@ -134,7 +134,7 @@ std::vector<std::wstring> LoaderTest::Listing() const
 
 bool LoaderTest::StartLoader(const std::wstring& afterName, const std::wstring& directory)
 {
-    std::wstring path = qt::BinPath(kLoaderName);
+    std::wstring path = qt::ProgramPath(kLoaderName);
     return StartLoaderAt(path, L"\"" + path + L"\"" + afterName, directory.empty() ? dir : directory);
 }
 

@@ -60,7 +60,7 @@ protected:
     // Names in the work folder, sorted.
     std::vector<std::wstring> Listing() const;
 
-    // Starts the Loader of the build with the command line `"<path>"` + `afterName`
+    // Starts the Loader under test (qt::ProgramDir) with the command line `"<path>"` + `afterName`
     // in `directory` (default: the work folder).
     bool StartLoader(const std::wstring& afterName, const std::wstring& directory = std::wstring());
     bool StartLoaderAt(const std::wstring& loaderPath, const std::wstring& commandLine, const std::wstring& directory);

@@ -79,7 +79,7 @@ TEST_F(LoaderCommandLine, QuotedLoaderPathWithBlanksIsNotPartOfTheTail)
     std::wstring folder = dir + L"\\my programs";
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     std::wstring loaderPath = folder + L"\\" + kLoaderName;
-    ASSERT_TRUE(CopyFileW(qt::BinPath(kLoaderName).c_str(), loaderPath.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(qt::ProgramPath(kLoaderName).c_str(), loaderPath.c_str(), FALSE));
     PutStandin(kHostName);
 
     ASSERT_TRUE(StartLoaderAt(loaderPath, L"\"" + loaderPath + L"\"  /firstrun x", dir));

@@ -17,6 +17,29 @@ std::wstring BinPath(const std::wstring& name)
     return BinDir() + L"\\" + name;
 }
 
+std::wstring ProgramDir()
+{
+    DWORD n = GetEnvironmentVariableW(L"QUORNEL_TEST_PROGRAMS", nullptr, 0);
+    if (n == 0)
+        return BinDir();
+    std::wstring dir(n, 0);
+    dir.resize(GetEnvironmentVariableW(L"QUORNEL_TEST_PROGRAMS", &dir[0], n));
+    for (wchar_t& c : dir)
+        if (c == L'/')
+            c = L'\\';
+    if (!(dir.size() > 1 && dir[1] == L':') && dir.compare(0, 2, L"\\\\") != 0)
+        dir = BinDir() + L"\\" + dir;
+    // Without "..": the programs see the path they were started by.
+    wchar_t full[MAX_PATH];
+    n = GetFullPathNameW(dir.c_str(), MAX_PATH, full, nullptr);
+    return n && n < MAX_PATH ? std::wstring(full, n) : dir;
+}
+
+std::wstring ProgramPath(const std::wstring& name)
+{
+    return ProgramDir() + L"\\" + name;
+}
+
 static void DeleteFolder(const std::wstring& dir)
 {
     WIN32_FIND_DATAW found;
@@ -67,7 +90,7 @@ void CopyImages(const std::wstring& dir)
 
 void MakeInstallFolder(const std::wstring& dir, bool withImages)
 {
-    CopyFileW(BinPath(kHostName).c_str(), HostExe(dir).c_str(), FALSE);
+    CopyFileW(ProgramPath(kHostName).c_str(), HostExe(dir).c_str(), FALSE);
     CopyFileW(BinPath(L"standin\\base.dll").c_str(), (dir + L"\\base.dll").c_str(), FALSE);
     if (withImages)
         CopyImages(dir);

@@ -22,12 +22,17 @@ const wchar_t kPackageName[] = L"update_for_tessmark_quornel.tmp";
 // base.dll and images/.
 std::wstring BinDir();
 std::wstring BinPath(const std::wstring& name);
+// Folder of the programs under test: bin/, or the folder named by QUORNEL_TEST_PROGRAMS
+// (relative to bin/ or absolute), which CTest sets for the run of the same tests
+// against the MSVC-mode build. Test code only: the programs never read it.
+std::wstring ProgramDir();
+std::wstring ProgramPath(const std::wstring& name);
 
 // A fresh, empty folder below bin/testwork for one test.
 std::wstring MakeWorkDir(const std::wstring& name);
 // Copies every file of bin/images into dir/images, as an install folder has it.
 void CopyImages(const std::wstring& dir);
-// Makes dir an install folder of the Host with the stand-in engine (bin/standin/base.dll)
+// Makes dir an install folder of the Host under test with the stand-in engine (bin/standin/base.dll)
 // and, unless told not to, images/. The programs then run from there, so nothing is
 // found beside the build's copies.
 void MakeInstallFolder(const std::wstring& dir, bool withImages = true);
