@@ -17,6 +17,14 @@
 #define VALUE_SAVED_WALLPAPER_STYLE L"saved_wallpaper_style"  // REG_SZ, its WallpaperStyle
 #define VALUE_SAVED_TILE_WALLPAPER  L"saved_tile_wallpaper"   // REG_SZ, its TileWallpaper
 #define VALUE_DATA_URL              L"data_url"               // REG_SZ, where fresh data comes from
+#define VALUE_DATA_SOURCE           L"data_cached_url"        // REG_SZ, the address the cached copy is from
+#define VALUE_DATA_LAST_MODIFIED    L"data_last_modified"     // REG_SZ, that copy's Last-Modified
+
+// Proxy key: written by the Host's proxy dialog, read afresh before each request.
+#define VALUE_PROXY_TYPE            L"proxy_type"             // REG_SZ, exactly "manual"; else the system's
+#define VALUE_PROXY_SERVER          L"proxy_server"           // REG_SZ, "host[:port]"
+#define VALUE_PROXY_USER            L"proxy_user"             // REG_SZ
+#define VALUE_PROXY_PASSWORD        L"proxy_password"         // REG_SZ, plain text
 
 // Registry texts are held in 260 units: at most 259 characters and the NUL.
 const DWORD kSettingTextUnits = 260;
