@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "../host/engine_interface.h"
+#include "network.h"
 #include "tournament_data.h"
 #include "widget_clock.h"
 #include "widget_window.h"
@@ -29,8 +30,9 @@ QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow
     lstrcpynW(folder, params->currentDirectory, ARRAYSIZE(folder));
     StartWidgetClock(commandLine);
 
+    // The last file downloaded from the data address, else the one built in.
     TournamentData data;
-    if (!LoadBuiltInData(EngineModule(), &data)) {
+    if (!LoadCachedData(&data) && !LoadBuiltInData(EngineModule(), &data)) {
         result->code = QUORNEL_INIT_FAILED;
         return FALSE;
     }
@@ -42,10 +44,12 @@ QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow
         return FALSE;
     }
     *engineWindow = widget;
+    StartNetwork(widget); // without it the widget still shows the data it has
     return TRUE;
 }
 
 QUORNEL_ENGINE_API void ExitQuornel(void)
 {
+    StopNetwork();
     DestroyWidgetWindow();
 }

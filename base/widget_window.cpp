@@ -3,6 +3,7 @@
 #include "../host/engine_interface.h"
 #include "accessibility.h"
 #include "engine_settings.h"
+#include "network.h"
 #include "wallpaper.h"
 #include "widget_clock.h"
 #include "widget_content.h"
@@ -439,7 +440,25 @@ void OnHostMessage(UINT message)
     case WM_ENGINE_WALLPAPER_OFF:
         TurnCustomWallpaperOff();
         break;
+    case WM_ENGINE_PROXY_TEST:
+        RequestProxyTest();
+        break;
+    case WM_ENGINE_PROXY_CLOSED:
+        RequestDownload();
+        break;
     }
+}
+
+// What the network's worker found: new data, a balloon, the tray state when it changed.
+void OnNetworkReport(NetworkReport* report)
+{
+    if (report->hasData)
+        SetWidgetData(report->data);
+    if (report->balloon[0])
+        SendBalloon(report->balloon);
+    if (TrayStateChanges(report->trayState))
+        SendMessageW(s_widget->tray, WM_TRAY_SET_STATE, static_cast<WPARAM>(report->trayState), 0);
+    FreeNetworkReport(report);
 }
 
 // A line's cells as one text, for screen readers.
@@ -552,6 +571,9 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     case WM_WIDGET_TO_BOTTOM:
         SendToBottom();
+        return 0;
+    case WM_NETWORK_REPORT:
+        OnNetworkReport(reinterpret_cast<NetworkReport*>(lParam));
         return 0;
     case WM_GETOBJECT:
         return AnswerAccessibilityRequest(window, wParam, lParam, ProvideAccessibleItems);
