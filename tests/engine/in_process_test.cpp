@@ -1,7 +1,8 @@
 // The engine loaded into this process as the Host loads it, with this test as its
 // tray window:
 // - it keeps no more than it needs: every call base.dll makes to create or release a
-//   GDI object, a DC, a registry key, a kernel handle or a heap block is counted
+//   GDI object, a DC, a registry key, a kernel handle (files, and the network
+//   worker's thread and events) or a heap block is counted
 //   through its import table (Wine reports no GDI or handle counts for a process, so
 //   the engine's own calls are the ledger). 1,000 commands (skin switches, page
 //   flips, day browsing, collapse toggles, each repainted) leave the ledger as it
@@ -12,6 +13,7 @@
 #include <windows.h>
 
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,23 +25,28 @@ namespace {
 // The widget's own commands (base/widget_drawing.h).
 const WPARAM kPageNext = 1002, kDayPrevious = 1003, kDayNext = 1004;
 
-// What base.dll holds now: live objects by kind.
+// What base.dll holds now: live objects by kind. Its network worker makes and
+// releases some of them on a thread of its own.
 std::map<void*, const char*> s_live;
+std::mutex s_liveLock;
 
 void Made(void* handle, const char* kind)
 {
+    std::lock_guard<std::mutex> hold(s_liveLock);
     if (handle && handle != INVALID_HANDLE_VALUE)
         s_live[handle] = kind;
 }
 
 void Released(void* handle, bool ok)
 {
+    std::lock_guard<std::mutex> hold(s_liveLock);
     if (ok)
         s_live.erase(handle);
 }
 
 int Live(const char* kind)
 {
+    std::lock_guard<std::mutex> hold(s_liveLock);
     int count = 0;
     for (const auto& entry : s_live)
         count += !strcmp(entry.second, kind);
@@ -69,6 +76,9 @@ REAL(RegOpenKeyExW);
 REAL(RegCreateKeyExW);
 REAL(RegCloseKey);
 REAL(CreateFileW);
+REAL(CreateEventW);
+REAL(CreateThread);
+REAL(DuplicateHandle);
 REAL(CloseHandle);
 REAL(HeapAlloc);
 REAL(HeapFree);
@@ -155,6 +165,27 @@ HANDLE WINAPI CountedCreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECU
     HANDLE file = real_CreateFileW(path, access, share, security, disposition, flags, model);
     Made(file, "handle");
     return file;
+}
+HANDLE WINAPI CountedCreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL initial, LPCWSTR name)
+{
+    HANDLE event = real_CreateEventW(security, manual, initial, name);
+    Made(event, "handle");
+    return event;
+}
+HANDLE WINAPI CountedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
+                                  LPVOID parameter, DWORD flags, LPDWORD id)
+{
+    HANDLE thread = real_CreateThread(security, stack, start, parameter, flags, id);
+    Made(thread, "handle");
+    return thread;
+}
+BOOL WINAPI CountedDuplicateHandle(HANDLE fromProcess, HANDLE from, HANDLE toProcess, LPHANDLE to, DWORD access,
+                                   BOOL inherit, DWORD options)
+{
+    BOOL ok = real_DuplicateHandle(fromProcess, from, toProcess, to, access, inherit, options);
+    if (ok)
+        Made(*to, "handle");
+    return ok;
 }
 BOOL WINAPI CountedCloseHandle(HANDLE handle)
 {
@@ -299,6 +330,9 @@ TEST(InProcessEngine, ThousandCommandsKeepNothingAndExitReleasesEverything)
     COUNT(RegCreateKeyExW);
     COUNT(RegCloseKey);
     COUNT(CreateFileW);
+    COUNT(CreateEventW);
+    COUNT(CreateThread);
+    COUNT(DuplicateHandle);
     COUNT(CloseHandle);
     COUNT(HeapAlloc);
     COUNT(HeapFree);
@@ -320,6 +354,14 @@ TEST(InProcessEngine, ThousandCommandsKeepNothingAndExitReleasesEverything)
         Pump();
     };
     round(); // every path once, before the ledger is read
+    // The network's worker has done its start and waits once it has answered a test.
+    s_balloons.clear();
+    SendMessageW(widget, WM_ENGINE_PROXY_TEST, 0, 0);
+    for (DWORD start = GetTickCount(); s_balloons.empty() && GetTickCount() - start < qt::kWaitMs;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        Pump();
+    }
+    ASSERT_EQ(1u, s_balloons.size()) << "the network's worker did not answer";
     std::string before = Ledger();
     for (int i = 0; i < 1000 / static_cast<int>(ARRAYSIZE(commands)) + 1; ++i)
         round();
