@@ -1,0 +1,427 @@
+// The widget online against local servers on 127.0.0.1 (net_server.py). The test
+// starts them itself: Wine runs the Linux program it gives CreateProcessW, so each
+// test has servers of its own and needs nothing outside this binary. Most tests
+// load base.dll into this process as the Host does, with the test as the tray
+// window that sees every balloon and tray state; the last runs the real Host and
+// reads the widget as a screen reader does.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "accessible_reader.h"
+#include "host/engine_interface.h"
+#include "test_support.h"
+
+using namespace qt;
+
+namespace {
+
+const wchar_t kSettingsKey[] = L"Software\\Morvane\\Tessmark";
+const wchar_t kProxyKey[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
+const wchar_t kUpdated[] = L"Данные обновлены";
+const wchar_t kJune12Text[] = L"Sat, 12 Jun 2010 10:00:00 GMT";
+const SYSTEMTIME kJune12 = { 2010, 6, 6, 12, 10, 0, 0, 0 };
+
+// A path of the sources (a Unix path) as a Windows program opens it.
+std::wstring SourcePath(const char* relative)
+{
+    std::wstring path = L"Z:" + Utf8ToWide(std::string(QUORNEL_SOURCE_DIR) + "/" + relative);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path;
+}
+
+// The built-in data file with France–South Africa (match 34) ending `score`.
+std::string DataWithScore(const char* score)
+{
+    std::string data = ReadFileBytes(SourcePath("data/worldcup2010/worldcup2010.csv"));
+    size_t at = data.find("FRA,RSA,1,2,");
+    return at == std::string::npos ? data : data.replace(at + 8, 3, score);
+}
+
+struct Servers {
+    std::wstring dir, log;
+    int origin = 0, proxy = 0, closing = 0, dead = 0;
+
+    // In a fresh work folder, which /files/ serves and where the log and ports go.
+    bool Start(const std::wstring& name)
+    {
+        dir = MakeWorkDir(name);
+        log = dir + L"\\requests.log";
+        auto unixName = reinterpret_cast<char*(CDECL*)(LPCWSTR)>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+        char* root = unixName ? unixName(dir.c_str()) : nullptr;
+        if (!root)
+            return false;
+        std::wstring command = L"python3 \"" + Utf8ToWide(QUORNEL_SOURCE_DIR "/tests/network/net_server.py") +
+                               L"\" \"" + Utf8ToWide(root) + L"\" \"" +
+                               Utf8ToWide(QUORNEL_SOURCE_DIR "/data/worldcup2010/worldcup2010.csv") + L"\"";
+        HeapFree(GetProcessHeap(), 0, root);
+        STARTUPINFOW startup = { sizeof(startup) };
+        PROCESS_INFORMATION started = {};
+        if (!CreateProcessW(L"Z:\\usr\\bin\\python3", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &started))
+            return false;
+        CloseHandle(started.hThread); // a Linux program: nothing to wait on
+        CloseHandle(started.hProcess);
+        std::wstring ports = dir + L"\\ports.txt";
+        return WaitUntil([&] { return FileExists(ports); }) &&
+               sscanf(ReadFileBytes(ports).c_str(), "origin=%d proxy=%d closing=%d dead=%d", &origin, &proxy,
+                      &closing, &dead) == 4;
+    }
+    void Stop() { WriteFileBytes(dir + L"\\stop", ""); }
+    // The origin by name, the proxy by address: Wine's WinHTTP sends the short
+    // request form to a proxy whose host is the origin's.
+    std::wstring Url(const std::wstring& path) const { return L"http://localhost:" + std::to_wstring(origin) + path; }
+    std::vector<std::wstring> Lines(const wchar_t* server) const { return LogLines(log, server); }
+    size_t Requests() const { return Lines(L"origin").size() + Lines(L"proxy").size() + Lines(L"closing").size(); }
+    bool WaitFor(size_t originRequests, DWORD ms = kWaitMs) const
+    {
+        return WaitForLogLine(log, L"origin", originRequests, ms);
+    }
+    bool Serve(const std::wstring& name, const std::string& bytes, const SYSTEMTIME& modified) const
+    {
+        FILETIME time;
+        std::wstring path = dir + L"\\" + name;
+        HANDLE file = WriteFileBytes(path, bytes) && SystemTimeToFileTime(&modified, &time)
+                          ? CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                          : INVALID_HANDLE_VALUE;
+        bool ok = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &time);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        return ok;
+    }
+};
+
+void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& value)
+{
+    HKEY opened;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr))
+        return;
+    RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(opened);
+}
+
+void SetProxy(const wchar_t* type, const std::wstring& server, const std::wstring& user, const std::wstring& password)
+{
+    SetText(kProxyKey, L"proxy_type", type);
+    SetText(kProxyKey, L"proxy_server", server);
+    SetText(kProxyKey, L"proxy_user", user);
+    SetText(kProxyKey, L"proxy_password", password);
+}
+
+std::wstring CacheFile()
+{
+    wchar_t folder[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+    return std::wstring(folder) + L"\\Morvane\\Tessmark\\worldcup2010.csv";
+}
+
+std::vector<std::wstring> s_balloons;
+std::vector<WPARAM> s_states;
+
+LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (message == WM_COPYDATA && data->dwData == COPYDATA_BALLOON)
+        s_balloons.emplace_back(static_cast<const wchar_t*>(data->lpData));
+    else if (message == WM_TRAY_SET_STATE)
+        s_states.push_back(wParam);
+    else
+        return DefWindowProcW(window, message, wParam, lParam);
+    return 0;
+}
+
+// Serves this thread's windows (the engine's among them) until `done` holds.
+template <class F> bool PumpUntil(F done, DWORD ms = kWaitMs)
+{
+    for (DWORD start = GetTickCount();; MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT)) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        if (done())
+            return true;
+        if (GetTickCount() - start > ms)
+            return false;
+    }
+}
+
+class Network : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DeleteTree(kSettingsKey);
+        DeleteFileW(CacheFile().c_str());
+        s_balloons.clear();
+        s_states.clear();
+        ASSERT_TRUE(servers.Start(Utf8ToWide(::testing::UnitTest::GetInstance()->current_test_info()->name())));
+        ASSERT_TRUE(servers.Serve(L"fresh.csv", fresh, kJune12));
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = TrayProc;
+        windowClass.lpszClassName = L"network_test_tray";
+        RegisterClassW(&windowClass);
+        tray = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                               nullptr);
+        engine = LoadLibraryW(ProgramPath(L"base.dll").c_str());
+        ASSERT_TRUE(tray && engine);
+    }
+    void TearDown() override
+    {
+        if (widget)
+            Exit();
+        if (engine)
+            FreeLibrary(engine);
+        DestroyWindow(tray);
+        servers.Stop();
+        DeleteTree(kSettingsKey);
+        DeleteFileW(CacheFile().c_str());
+    }
+
+    bool Run()
+    {
+        auto run = reinterpret_cast<BOOL (*)(QuornelInitParams*, HWND*, Result*)>(
+            reinterpret_cast<void*>(GetProcAddress(engine, "RunQuornel")));
+        static QuornelInitParams params;
+        params = QuornelInitParams();
+        params.trayWindow = tray;
+        lstrcpynW(params.commandLine, L"/date=2010-06-22T21:00", ARRAYSIZE(params.commandLine));
+        lstrcpynW(params.currentDirectory, BinDir().c_str(), ARRAYSIZE(params.currentDirectory));
+        Result result = {};
+        if (!run(&params, &widget, &result))
+            widget = nullptr;
+        return widget != nullptr;
+    }
+    // ExitQuornel's own time, in ms.
+    DWORD Exit()
+    {
+        DWORD start = GetTickCount();
+        reinterpret_cast<void (*)()>(reinterpret_cast<void*>(GetProcAddress(engine, "ExitQuornel")))();
+        widget = nullptr;
+        return GetTickCount() - start;
+    }
+    // As the proxy dialog tells the engine: WM_ENGINE_PROXY_CLOSED or WM_ENGINE_PROXY_TEST.
+    void Send(UINT message) { SendMessageW(widget, message, 0, 0); }
+    bool Balloons(size_t count, DWORD ms = kWaitMs)
+    {
+        return PumpUntil([&] { return s_balloons.size() >= count; }, ms);
+    }
+
+    Servers servers;
+    const std::string fresh = DataWithScore("1,3"); // served as /files/fresh.csv
+    HWND tray = nullptr, widget = nullptr;
+    HMODULE engine = nullptr;
+};
+
+// The download at start caches the new file; the next asks with the server's
+// Last-Modified and gets 304; the server gone makes the tray offline, back makes
+// it online; the next start trusts its cached copy and asks with its date.
+TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
+{
+    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    ASSERT_TRUE(Run());
+    ASSERT_TRUE(Balloons(1));
+    EXPECT_EQ(fresh, ReadFileBytes(CacheFile()));
+    Send(WM_ENGINE_PROXY_CLOSED);
+    ASSERT_TRUE(servers.WaitFor(2));
+    Send(WM_ENGINE_PROXY_TEST); // answered after the 304 was handled
+    ASSERT_TRUE(Balloons(2));
+    EXPECT_EQ((std::vector<std::wstring>{ kUpdated, L"Соединение работает" }), s_balloons);
+    auto requests = servers.Lines(L"origin");
+    EXPECT_EQ(L"", Field(requests[0], L"ims"));
+    EXPECT_EQ(kJune12Text, Field(requests[1], L"ims"));
+
+    SetText(kSettingsKey, L"data_url", L"http://127.0.0.1:" + std::to_wstring(servers.dead) + L"/files/fresh.csv");
+    Send(WM_ENGINE_PROXY_CLOSED);
+    ASSERT_TRUE(PumpUntil([] { return s_states.size() == 1; }));
+    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    Send(WM_ENGINE_PROXY_CLOSED);
+    ASSERT_TRUE(PumpUntil([] { return s_states.size() == 2; }));
+    EXPECT_EQ((std::vector<WPARAM>{ 1, 0 }), s_states) << "online from the start: no message until offline";
+    EXPECT_EQ(fresh, ReadFileBytes(CacheFile()));
+
+    EXPECT_LT(Exit(), 1000u);
+    ASSERT_TRUE(Run());
+    ASSERT_TRUE(servers.WaitFor(5)); // 3: the test's request, 4: the one back online
+    EXPECT_EQ(kJune12Text, Field(servers.Lines(L"origin")[4], L"ims"));
+}
+
+TEST_F(Network, ManualProxyAnswersItsLoginRequest)
+{
+    SetProxy(L"manual", L"127.0.0.1:" + std::to_wstring(servers.proxy), L"fan", L"vuvuzela");
+    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    ASSERT_TRUE(Run());
+    ASSERT_TRUE(Balloons(1));
+    EXPECT_EQ(kUpdated, s_balloons[0]);
+    EXPECT_EQ(fresh, ReadFileBytes(CacheFile()));
+    // Asked first without the login (Wine's WinHTTP asks once more before it gives it).
+    auto proxied = servers.Lines(L"proxy");
+    ASSERT_GE(proxied.size(), 2u);
+    EXPECT_EQ(L"407", Field(proxied[0], L"status"));
+    EXPECT_EQ(L"", Field(proxied[0], L"auth"));
+    EXPECT_EQ(servers.Url(L"/files/fresh.csv"), Field(proxied.back(), L"target"));
+    EXPECT_EQ(L"Basic ZmFuOnZ1dnV6ZWxh", Field(proxied.back(), L"auth")); // fan:vuvuzela
+    EXPECT_EQ(L"200", Field(proxied.back(), L"status"));
+    EXPECT_EQ(L"1.1 test-proxy", Field(servers.Lines(L"origin").at(0), L"via"));
+}
+
+// The proxy test's balloon for each setting, and whether anything was sent.
+TEST_F(Network, ProxyTestAnswersWithABalloon)
+{
+    const std::wstring proxy = L"127.0.0.1:" + std::to_wstring(servers.proxy);
+    const std::wstring data = servers.Url(L"/files/fresh.csv");
+    const std::wstring no = L"Нет соединения: ";
+    const struct {
+        const wchar_t* type;
+        std::wstring server, password, url, balloon;
+        bool sent;
+    } cases[] = {
+        // First: the worker's download at start, whenever it runs, finds no address.
+        { L"auto", L"", L"", L"", no + L"адрес данных не задан", false },
+        { L"manual", proxy, L"vuvuzela", data, L"Соединение работает через прокси-сервер " + proxy, true },
+        { L"manual", proxy, L"wrong", data, no + L"прокси-сервер не принял имя пользователя или пароль", true },
+        { L"manual", proxy, L"", data, no + L"прокси-сервер требует имя пользователя и пароль", true },
+        { L"manual", L"127.0.0.1:" + std::to_wstring(servers.dead), L"", data, no + L"прокси-сервер недоступен", false },
+        { L"manual", L"127.0.0.1:" + std::to_wstring(servers.closing), L"", data, no + L"прокси-сервер недоступен", true },
+        { L"manual", L"", L"", data, no + L"адрес прокси-сервера задан неверно", false },
+        { L"manual", L"127.0.0.1:notaport", L"", data, no + L"адрес прокси-сервера задан неверно", false },
+        { L"auto", L"", L"", data, L"Соединение работает", true },
+        { L"auto", L"", L"", servers.Url(L"/server-error"), no + L"ошибка сервера (код 500)", true },
+        { L"auto", L"", L"", servers.Url(L"/garbage"), no + L"сервер ответил не по протоколу HTTP", true },
+        { L"auto", L"", L"", servers.Url(L"/loop"), no + L"слишком много перенаправлений", true },
+        { L"auto", L"", L"", servers.Url(L"/to-ftp"), no + L"перенаправление на неподдерживаемый адрес", true },
+        { L"auto", L"", L"", servers.Url(L"/hang"), no + L"истекло время ожидания ответа", true },
+        { L"auto", L"", L"", L"not an address", no + L"адрес данных задан неверно", false },
+        { L"auto", L"", L"", L"ftp://localhost/data.csv", no + L"адрес данных задан неверно", false },
+    };
+    ASSERT_TRUE(Run());
+    for (const auto& one : cases) {
+        SCOPED_TRACE(WideToUtf8(one.balloon));
+        SetProxy(one.type, one.server, one.password.empty() ? L"" : L"fan", one.password);
+        SetText(kSettingsKey, L"data_url", one.url);
+        size_t requests = servers.Requests(), before = s_balloons.size();
+        Send(WM_ENGINE_PROXY_TEST);
+        ASSERT_TRUE(Balloons(before + 1, 25000));
+        EXPECT_EQ(one.balloon, s_balloons.back());
+        EXPECT_EQ(one.sent, servers.Requests() > requests);
+    }
+    // Offline when the proxy failed, online with the direct connection, offline
+    // when the server kept silent.
+    EXPECT_EQ((std::vector<WPARAM>{ 1, 0, 1 }), s_states);
+}
+
+// Each hostile answer leaves the cached copy (and with it the widget's data) as it
+// was and asks for no balloon; the tray goes offline only where the network failed.
+// The 304 of the good file that follows shows that the answer was handled.
+TEST_F(Network, HostileServersLeaveTheCachedCopyAlone)
+{
+    const struct {
+        std::wstring path;
+        bool offline;
+        size_t requests;
+    } cases[] = {
+        { L"/garbage", false, 1 },      { L"/garbage-body", false, 1 }, { L"/big", false, 1 },
+        { L"/big-unsized", false, 1 },  { L"/cut", true, 1 },           { L"/wrong-length", true, 1 },
+        { L"/short-length", false, 1 }, { L"/bad-line", false, 1 },     { L"/loop", false, 6 },
+        { L"/to-ftp", false, 1 },       { L"/slow", true, 1 }, // the whole request's 30 s
+        { L"/" + std::wstring(258 - servers.Url(L"").size(), L'x'), false, 1 }, // 259 characters: a 404
+    };
+    ASSERT_EQ(259u, servers.Url(cases[11].path).size());
+    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    ASSERT_TRUE(Run());
+    ASSERT_TRUE(Balloons(1));
+    for (const auto& one : cases) {
+        SCOPED_TRACE(WideToUtf8(one.path));
+        size_t seen = servers.Lines(L"origin").size();
+        SetText(kSettingsKey, L"data_url", servers.Url(one.path));
+        Send(WM_ENGINE_PROXY_CLOSED);
+        ASSERT_TRUE(servers.WaitFor(seen + 1)); // the worker has read the address
+        SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+        Send(WM_ENGINE_PROXY_CLOSED);
+        ASSERT_TRUE(servers.WaitFor(seen + one.requests + 1, 45000));
+        auto lines = servers.Lines(L"origin");
+        EXPECT_EQ(one.path, Field(lines[seen], L"path"));
+        EXPECT_EQ(kJune12Text, Field(lines[seen + one.requests], L"ims"));
+        // The hostile answer's report was posted before the 304's request went out.
+        PumpUntil([&] { return s_states.size() == (one.offline ? 2u : 0u); }, one.offline ? kWaitMs : 0);
+        EXPECT_EQ(one.offline ? (std::vector<WPARAM>{ 1, 0 }) : std::vector<WPARAM>(), s_states);
+        s_states.clear();
+        EXPECT_EQ(1u, s_balloons.size());
+        EXPECT_EQ(fresh, ReadFileBytes(CacheFile()));
+    }
+
+    // A Last-Modified that is no date: the valid file is taken, and the next
+    // request asks without a date.
+    SetText(kSettingsKey, L"data_url", servers.Url(L"/bad-last-modified"));
+    Send(WM_ENGINE_PROXY_CLOSED);
+    ASSERT_TRUE(Balloons(2));
+    EXPECT_EQ(DataWithScore("1,2"), ReadFileBytes(CacheFile()));
+    size_t seen = servers.Lines(L"origin").size();
+    Send(WM_ENGINE_PROXY_CLOSED);
+    ASSERT_TRUE(servers.WaitFor(seen + 1));
+    EXPECT_EQ(L"", Field(servers.Lines(L"origin")[seen], L"ims"));
+}
+
+// ExitQuornel within a second while the server never answers. The worker holds
+// base.dll until WinHTTP has let go of everything: at once on Windows, at its
+// receive time-out (10 s) under Wine, whose WinHTTP finishes a receive under way
+// before a closed request goes. base.dll then unloads: nothing of it is left, not
+// even a record pinned for WinHTTP's sake.
+TEST_F(Network, ExitCancelsARequestThatNeverEnds)
+{
+    SetText(kSettingsKey, L"data_url", servers.Url(L"/hang"));
+    ASSERT_TRUE(Run());
+    ASSERT_TRUE(servers.WaitFor(1));
+    Sleep(200); // the worker waits for the answer
+    EXPECT_LT(Exit(), 1000u);
+    FreeLibrary(engine);
+    engine = nullptr;
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(WaitUntil([] { return !GetModuleHandleW(L"base.dll"); }, 25000)) << "base.dll stays loaded";
+    printf("base.dll unloaded %lu ms after ExitQuornel returned\n", GetTickCount() - start);
+}
+
+// The installed widget with the real Host: the server's data after the download at
+// start, its change after the next download, and the cached copy at the next start
+// with the server gone.
+TEST(NetworkWidget, ShowsTheServersDataAndKeepsIt)
+{
+    DeleteTree(kSettingsKey);
+    DeleteFileW(CacheFile().c_str());
+    Servers servers;
+    ASSERT_TRUE(servers.Start(L"network_widget"));
+    ASSERT_TRUE(servers.Serve(L"data.csv", DataWithScore("1,3"), kJune12));
+    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/data.csv"));
+    auto shows = [](HWND widget, const wchar_t* line, DWORD ms) {
+        return WaitUntil([&] {
+            auto texts = ReadAccessibleTexts(widget);
+            return std::find(texts.begin(), texts.end(), line) != texts.end();
+        }, ms);
+    };
+    HostRun run;
+    ASSERT_TRUE(StartWidgetHost(run, L"network_widget_host", L"/date=2010-06-22T21:00"));
+    EXPECT_TRUE(shows(run.widget, L"18:00 Франция — ЮАР 1:3", kWaitMs));
+    SYSTEMTIME later = kJune12;
+    later.wDay = 13;
+    ASSERT_TRUE(servers.Serve(L"data.csv", DataWithScore("1,4"), later));
+    DWORD_PTR answer;
+    SendMessageTimeoutW(run.widget, WM_ENGINE_PROXY_CLOSED, 0, 0, SMTO_NORMAL, kWaitMs, &answer);
+    EXPECT_TRUE(shows(run.widget, L"18:00 Франция — ЮАР 1:4", kWaitMs));
+    DWORD code = 1;
+    ASSERT_TRUE(ExitHost(run, &code));
+
+    servers.Stop();
+    ASSERT_TRUE(StartWidgetHost(run, L"network_widget_host", L"/date=2010-06-22T21:00"));
+    EXPECT_TRUE(shows(run.widget, L"18:00 Франция — ЮАР 1:4", 0));
+    EXPECT_TRUE(ExitHost(run, &code));
+    CleanUpHost(run);
+    DeleteTree(kSettingsKey);
+    DeleteFileW(CacheFile().c_str());
+}
+
+} // namespace
