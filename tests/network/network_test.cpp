@@ -315,6 +315,54 @@ TEST_F(Network, ProxyTestAnswersWithABalloon)
     EXPECT_EQ((std::vector<WPARAM>{ 1, 0, 1 }), s_states);
 }
 
+// Values of every type and size in place of the data address, the proxy's and the
+// cached copy's, then a damaged cached copy: a clean refusal each, and a download
+// that trusts nothing of them.
+TEST_F(Network, BadRegistryValuesAndADamagedCopyAreRefused)
+{
+    const wchar_t* const names[][2] = { { kSettingsKey, L"data_url" },        { kSettingsKey, L"data_cached_url" },
+                                        { kSettingsKey, L"data_last_modified" }, { kProxyKey, L"proxy_type" },
+                                        { kProxyKey, L"proxy_server" },      { kProxyKey, L"proxy_user" },
+                                        { kProxyKey, L"proxy_password" } };
+    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    ASSERT_TRUE(Run());
+    ASSERT_TRUE(Balloons(1)); // a cached copy, with its address and date
+    size_t before = 0;
+    for (DWORD type : { REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_MULTI_SZ, REG_QWORD }) {
+        for (DWORD size : { 0, 1, 3, 5, 519, 520, 521, 4096 }) {
+            std::string junk(size, 'm'); // no terminator anywhere
+            for (const auto& name : names) {
+                HKEY key;
+                RegCreateKeyExW(HKEY_CURRENT_USER, name[0], 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+                RegSetValueExW(key, name[1], 0, type, reinterpret_cast<const BYTE*>(junk.data()), size);
+                RegCloseKey(key);
+            }
+            before = s_balloons.size();
+            Send(WM_ENGINE_PROXY_TEST);
+            ASSERT_TRUE(Balloons(before + 1));
+            // A text of 1 to 259 units is no URL; anything else counts as no address.
+            bool text = type == REG_SZ && size / 2 >= 1 && size / 2 <= 259;
+            EXPECT_EQ(text ? L"Нет соединения: адрес данных задан неверно" : L"Нет соединения: адрес данных не задан",
+                      s_balloons.back()) << "type " << type << " size " << size;
+        }
+    }
+    EXPECT_EQ(1u, servers.Requests());
+    before = s_balloons.size();
+    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    Send(WM_ENGINE_PROXY_CLOSED);
+    ASSERT_TRUE(servers.WaitFor(2));
+    EXPECT_EQ(L"", Field(servers.Lines(L"origin")[1], L"ims")) << "the copy's address is no longer its own";
+    ASSERT_TRUE(Balloons(before + 1)); // the same file, cached anew with its address and date
+
+    // A damaged copy is not trusted either: asked for whole, and replaced.
+    ASSERT_TRUE(WriteFileBytes(CacheFile(), fresh.substr(0, fresh.size() / 2)));
+    Send(WM_ENGINE_PROXY_CLOSED);
+    ASSERT_TRUE(servers.WaitFor(3));
+    EXPECT_EQ(L"", Field(servers.Lines(L"origin")[2], L"ims"));
+    ASSERT_TRUE(Balloons(before + 2));
+    EXPECT_EQ(fresh, ReadFileBytes(CacheFile()));
+}
+
 // Each hostile answer leaves the cached copy (and with it the widget's data) as it
 // was and asks for no balloon; the tray goes offline only where the network failed.
 // The 304 of the good file that follows shows that the answer was handled.
