@@ -5,8 +5,9 @@
 # Loader) must do whatever its quality. It measures the start-up of the Host and of
 # the Loader, where the Host's start-up time goes (a waterfall of its moments), the
 # Host's idle cost (CPU time and wake-ups with nothing happening), program sizes of
-# the stripped release build, and the time module's speed. Prints markdown tables,
-# the ratios and the machine; the same text goes to <build>/benchmark.md.
+# the stripped release build, the time module's speed, and the network's figures
+# (scripts/benchmark_network.sh, NETWORK_ROUNDS). Prints markdown tables, the ratios
+# and the machine; the same text goes to <build>/benchmark.md.
 #   BUILD_DIR         build folder (default: build-bench/)
 #   ROUNDS            timed start-up rounds of each program, at least 25 (default: 25)
 #   WATERFALL_ROUNDS  starts of each program for the waterfall (default: ROUNDS)
@@ -125,6 +126,11 @@ read -r widget_cpu widget_wake widget_main widget_threads widget_mem < <(idle_co
 read -r count_cpu count_wake count_main count_threads count_mem < <(idle_cost widget tessmark_quornel.exe \
     "$countdown_seconds" "$widget_dir" "/date=2010-06-11T16:00")
 
+# The network's figures, with this script's Wine server and display; the registry
+# key it sets is gone afterwards.
+QUORNEL_BENCH_PARENT=1 BUILD_DIR="$build" bash "$(dirname "$0")/benchmark_network.sh" >/dev/null
+network_ok=$?
+
 size() {
     [ -f "$bin/$1" ] && stat -c %s "$bin/$1"
 }
@@ -222,6 +228,8 @@ report() {
     echo
     sed -n 's/^WATERFALL \{0,1\}//p' "$waterfall_log"
     echo
+    cat "$build/benchmark-network.md" 2>/dev/null
+    echo
     echo "Machine: ${MACHINE:-$(hostname)}: $(nproc) CPUs (${cpu_model:-unknown CPU}), $memory, ${system:-unknown system}, Linux $(uname -r), $("$WINE64" --version);" \
         "load average at the start $load_at_start, at the end $(cut -d ' ' -f 1-3 /proc/loadavg)."
     echo "Build: Release, stripped (\`quornel_product\`); $rounds start-up rounds of each program, in turn with its"
@@ -230,5 +238,5 @@ report() {
 
 echo >&2
 report | tee "$build/benchmark.md"
-[ "$startup_ok" -eq 0 ] && [ "$waterfall_ok" -eq 0 ] && [ "$host_cpu" != "-" ] && [ "$base_cpu" != "-" ] &&
-    [ "$floor_cpu" != "-" ]
+[ "$startup_ok" -eq 0 ] && [ "$waterfall_ok" -eq 0 ] && [ "$network_ok" -eq 0 ] && [ "$host_cpu" != "-" ] &&
+    [ "$base_cpu" != "-" ] && [ "$floor_cpu" != "-" ]

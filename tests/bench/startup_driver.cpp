@@ -15,6 +15,8 @@
 //   bench_startup --variants N KEY:EXE...  N rounds of the files EXE... (copied from the
 //                                       bin folder), in turn, each started in place of
 //                                       program KEY's file: to find what costs
+//   bench_startup --network N ORIGIN PROXY  the network's figures (network_bench.cpp) against
+//                                       the local servers listening on those ports
 //   bench_startup --prepare             only make the install folders
 //   bench_startup --wait host|widget|bare|floor  wait until a program started by someone else is ready
 //   bench_startup --stop host|widget|bare|floor  end that program and wait for its end
@@ -28,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "network_bench.h"
 #include "test_support.h"
 #include "tray_timing.h"
 #include "waterfall.h"
@@ -440,7 +443,7 @@ int StopProgram(const TrayProgram& program)
 int Usage()
 {
     fprintf(stderr, "usage: bench_startup [--rounds N] | --waterfall N | --variants N KEY:EXE... | --prepare | "
-                    "--wait host|widget|bare|floor | --stop host|widget|bare|floor\n");
+                    "--wait host|widget|bare|floor | --stop host|widget|bare|floor | --network N ORIGIN PROXY\n");
     return 2;
 }
 
@@ -453,6 +456,12 @@ int wmain(int argc, wchar_t** argv)
     if (argc == 2 && wcscmp(argv[1], L"--prepare") == 0) {
         std::wstring dir, widgetDir;
         return PrepareInstallFolder(&dir) && PrepareWidgetFolder(&widgetDir) ? 0 : 2;
+    }
+    if (argc == 5 && wcscmp(argv[1], L"--network") == 0) {
+        int rounds = _wtoi(argv[2]);
+        if (rounds <= 0 || rounds > 1000)
+            return Usage();
+        return RunNetwork(rounds, _wtoi(argv[3]), _wtoi(argv[4]));
     }
     if (argc >= 4 && wcscmp(argv[1], L"--variants") == 0) {
         int rounds = _wtoi(argv[2]);
