@@ -21,6 +21,16 @@ const int kMaxRedirects = 5;
 const DWORD kUrlUnits = 2048;
 const DWORD kHostUnits = 256;
 const DWORD kDefaultProxyPort = 80;
+// Winsock's errors (winsock2.h), which Wine's WinHTTP passes through as they are.
+enum WinsockError : DWORD {
+    kWinsockNetworkUnreachable = 10051,
+    kWinsockAborted = 10053,
+    kWinsockReset = 10054,
+    kWinsockTimedOut = 10060,
+    kWinsockRefused = 10061,
+    kWinsockHostUnreachable = 10065,
+    kWinsockHostNotFound = 11001,
+};
 
 // WinHTTP's functions, found at run time: base.dll does not import winhttp.dll,
 // so the Host's start never loads it and a widget without a data address never does.
@@ -167,19 +177,18 @@ FetchOutcome Failed(Fetcher& f, DWORD error)
     switch (error) {
     case ERROR_WINHTTP_TIMEOUT:
         return FETCH_TIMEOUT;
-    // Wine's WinHTTP passes some Winsock errors through as they are.
-    case WSAETIMEDOUT:
+    case kWinsockTimedOut:
         return FETCH_TIMEOUT;
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
     case ERROR_WINHTTP_CANNOT_CONNECT:
-    case WSAECONNREFUSED:
-    case WSAEHOSTUNREACH:
-    case WSAENETUNREACH:
-    case WSAHOST_NOT_FOUND:
+    case kWinsockRefused:
+    case kWinsockHostUnreachable:
+    case kWinsockNetworkUnreachable:
+    case kWinsockHostNotFound:
         return f.viaProxy ? FETCH_PROXY_UNREACHABLE : FETCH_SERVER_UNREACHABLE;
     case ERROR_WINHTTP_CONNECTION_ERROR:
-    case WSAECONNRESET:
-    case WSAECONNABORTED:
+    case kWinsockReset:
+    case kWinsockAborted:
         // Closed before any answer: through a proxy, that is the proxy letting us down.
         return f.viaProxy && !f.answered ? FETCH_PROXY_UNREACHABLE : FETCH_CONNECTION_LOST;
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
