@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <initguid.h>
+#include <netlistmgr.h>
 #include <shlobj.h>
 #include <stdio.h>
 
@@ -217,6 +219,31 @@ protected:
     HWND tray = nullptr, widget = nullptr;
     HMODULE engine = nullptr;
 };
+
+// Without a data address no request goes out, and the tray follows the system's
+// own view at start: online under Wine here (no message), offline when the whole
+// Wine runs without a network (unshare -n; see the README).
+TEST_F(Network, WithoutAnAddressTheTrayFollowsTheSystem)
+{
+    bool online = true;
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    INetworkListManager* manager = nullptr;
+    NLM_CONNECTIVITY connectivity;
+    if (SUCCEEDED(CoCreateInstance(CLSID_NetworkListManager, nullptr, CLSCTX_ALL, IID_INetworkListManager,
+                                   reinterpret_cast<void**>(&manager))) &&
+        SUCCEEDED(manager->GetConnectivity(&connectivity)))
+        online = (connectivity & (NLM_CONNECTIVITY_IPV4_INTERNET | NLM_CONNECTIVITY_IPV6_INTERNET)) != 0;
+    if (manager)
+        manager->Release();
+    CoUninitialize();
+    printf("the system says %s\n", online ? "online" : "offline");
+    ASSERT_TRUE(Run());
+    Send(WM_ENGINE_PROXY_TEST); // answered after the worker's start
+    ASSERT_TRUE(Balloons(1));
+    EXPECT_EQ(L"Нет соединения: адрес данных не задан", s_balloons[0]);
+    EXPECT_EQ(online ? std::vector<WPARAM>() : std::vector<WPARAM>{ 1 }, s_states);
+    EXPECT_EQ(0u, servers.Requests());
+}
 
 // The download at start caches the new file; the next asks with the server's
 // Last-Modified and gets 304; the server gone makes the tray offline, back makes
