@@ -105,7 +105,7 @@ VIAddVersionKey /LANG=1049 "LegalCopyright" "${PUBLISHER}"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartWidget
 !insertmacro MUI_PAGE_FINISH
 
-!define MUI_UNCONFIRMPAGE_TEXT_TOP "Виджет будет закрыт и удалён из этой папки вместе с ярлыками. Настройки прокси останутся в реестре (HKCU\${SETTINGS_KEY}) и пригодятся при новой установке."
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "Виджет будет закрыт и удалён из этой папки вместе с ярлыками; если на рабочем столе обои чемпионата, вернутся ваши прежние. Настройки останутся в реестре (HKCU\${SETTINGS_KEY}) и пригодятся при новой установке."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -136,6 +136,7 @@ Var StopStart    ; tick count at the first stop of this run: every stop shares i
   !insertmacro ${MACRO} "${ENGINE}"
   !insertmacro ${MACRO} "images\tray.ico"
   !insertmacro ${MACRO} "images\tray_offline.ico"
+  !insertmacro ${MACRO} "images\wallpaper.bmp"
 !macroend
 
 ; Every file of an install but the update program, which is replaced last, and only
@@ -875,6 +876,41 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; A remembered style value back in the desktop's key; one that was absent is deleted.
+!macro PUT_BACK_STYLE SAVED NAME
+  ClearErrors
+  ReadRegStr $1 HKCU "${SETTINGS_KEY}" "${SAVED}"
+  ${If} ${Errors}
+    DeleteRegValue HKCU "Control Panel\Desktop" "${NAME}"
+  ${Else}
+    WriteRegStr HKCU "Control Panel\Desktop" "${NAME}" $1
+  ${EndIf}
+!macroend
+
+; With the widget's own wallpaper set (b_use_custom_wallpaper), the user's comes back
+; as the widget itself puts it back: the remembered style, then the picture ("" for
+; none, and none when the remembered one was deleted since), then the flag.
+Function un.PutBackUsersWallpaper
+  ClearErrors
+  ReadRegDWORD $0 HKCU "${SETTINGS_KEY}" "b_use_custom_wallpaper"
+  ${If} ${Errors}
+  ${OrIf} $0 == 0
+    Return
+  ${EndIf}
+  !insertmacro PUT_BACK_STYLE "saved_wallpaper_style" "WallpaperStyle"
+  !insertmacro PUT_BACK_STYLE "saved_tile_wallpaper" "TileWallpaper"
+  ReadRegStr $1 HKCU "${SETTINGS_KEY}" "saved_wallpaper" ; "" when absent
+  ; SPI_SETDESKWALLPAPER with SPIF_UPDATEINIFILE | SPIF_SENDCHANGE
+  System::Call 'user32::SystemParametersInfoW(i 0x14, i 0, w r1, i 3) i .r0'
+  ${If} $0 == 0
+  ${AndIfNot} ${FileExists} $1
+    System::Call 'user32::SystemParametersInfoW(i 0x14, i 0, w "", i 3) i .r0'
+  ${EndIf}
+  ${If} $0 <> 0
+    WriteRegDWORD HKCU "${SETTINGS_KEY}" "b_use_custom_wallpaper" 0
+  ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
   DetailPrint "Закрываем запущенный виджет..."
   Call un.StopWidget
@@ -883,6 +919,7 @@ Section "Uninstall"
     SetErrorLevel ${EXIT_WIDGET_BUSY}
     Abort
   ${EndIf}
+  Call un.PutBackUsersWallpaper
 
   ; The shortcuts and the entry may be another install's by now: only this folder's go.
   !insertmacro REMOVE_OWN_SHORTCUT "$SMPROGRAMS\${SHORTCUT}"

@@ -119,7 +119,7 @@ shoot_wizard setup-folder.png && drive next
 sleep 3 # the files go in, then the last page comes
 shoot_wizard setup-finish.png && drive next
 wait "$setup"
-uninstaller=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs/tessmark_quornel/uninstall*.exe)
+uninstaller=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs/tessmark_quornel/uninstall_tessmark_quornel.exe)
 "$WINE64" "$uninstaller" &
 uninstall=$!
 shoot_wizard setup-uninstall.png && drive next

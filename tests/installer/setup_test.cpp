@@ -29,10 +29,11 @@ const wchar_t kShortcutName[] = L"Кворнел Чемпионата мира �
 const wchar_t kUninstallerName[] = L"uninstall_tessmark_quornel.exe";
 // What the payload of a setup holds, as the install folder has it.
 const wchar_t* const kPayloadFiles[] = { L"tessmark_quornel_loader.exe", L"tessmark_quornel.exe", L"base.dll",
-                                         L"images\\tray.ico", L"images\\tray_offline.ico" };
+                                         L"images\\tray.ico", L"images\\tray_offline.ico",
+                                         L"images\\wallpaper.bmp" };
 const DWORD kSetupWaitMs = 60000;
-// The real engine's window; the newer payload carries the stand-in engine, which logs.
-const wchar_t kWidgetClass[] = L"quornel_widget";
+// The newer payload carries the stand-in engine, which logs; the setup's own carries
+// the real one, whose window is of class qt::kWidgetClass.
 const DWORD kSetupFailed = 0xFFFFFFFF;
 // The setup's exit codes.
 const DWORD kWidgetBusy = 3, kFileBusy = 4, kSetupRunning = 5, kForeignFiles = 6, kNotInstalled = 7,
@@ -163,6 +164,7 @@ std::vector<std::wstring> FilesBelow(const std::wstring& dir)
 std::vector<std::wstring> InstalledFiles()
 {
     std::vector<std::wstring> files = { L"base.dll", L"images\\tray.ico", L"images\\tray_offline.ico",
+                                        L"images\\wallpaper.bmp",
                                         L"tessmark_quornel.exe", L"tessmark_quornel_loader.exe", kUninstallerName,
                                         kUpdateProgramName };
     std::sort(files.begin(), files.end());
@@ -623,7 +625,12 @@ TEST_F(Setup, AHandPickedFolderKeepsTheFilesOfOthers)
     WriteFileBytes(dir + L"\\uninstall.exe", "another program");
     WriteFileBytes(dir + L"\\notes.txt", std::string(1 << 20, 'x'));
     ASSERT_EQ(0u, InstallSilently(SetupExe()));
-    EXPECT_LT(ReadDword(L"EstimatedSize"), 1024u) << "kilobytes: counts the user's megabyte";
+    ULONGLONG ours = 0;
+    for (const std::wstring& name : InstalledFiles())
+        ours += ReadFileBytes(dir + L"\\" + name).size();
+    DWORD estimated = ReadDword(L"EstimatedSize");
+    EXPECT_GE(estimated, ours / 1024) << "kilobytes";
+    EXPECT_LT(estimated, ours / 1024 + 512) << "kilobytes: counts the user's megabyte";
     EXPECT_EQ(0u, Uninstall(dir));
     EXPECT_EQ((std::vector<std::wstring>{ L"notes.txt", L"uninstall.exe", kUninstallerName }), FilesBelow(dir));
     EXPECT_EQ("another program", ReadFileBytes(dir + L"\\uninstall.exe"));
@@ -664,6 +671,40 @@ TEST_F(Setup, AnOlderVersionAsksOrIsRefused)
     ExpectPayload(BinPath(NEWER_PAYLOAD_FROM_BIN));
     EXPECT_EQ(NEWER_VERSION, ReadValue(kUninstallKey, L"DisplayVersion").Text());
     EXPECT_FALSE(FileExists(dir + L"\\" + kPackageName)) << "an older version would come back";
+}
+
+// The widget's own wallpaper set: the uninstaller puts the user's back, as the widget
+// would, style included. (Wine keeps each process's system parameters apart, so the
+// wallpaper is read from the Wallpaper value that a change writes.)
+TEST_F(Setup, UninstallerPutsTheUsersWallpaperBack)
+{
+    const wchar_t desktopKey[] = L"Control Panel\\Desktop";
+    std::wstring mine = work + L"\\мои обои.bmp";
+    ASSERT_TRUE(CopyFileW(BinPath(L"images\\wallpaper.bmp").c_str(), mine.c_str(), FALSE));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, desktopKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                             nullptr));
+    RegSetValueExW(key, L"WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"10"), 6);
+    RegDeleteValueW(key, L"TileWallpaper");
+    RegCloseKey(key);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(mine.c_str()),
+                                      SPIF_UPDATEINIFILE | SPIF_SENDCHANGE));
+
+    ASSERT_EQ(0u, InstallSilently(SetupExe(), L""));
+    HWND widget = WaitForWindow(kWidgetClass, nullptr);
+    ASSERT_TRUE(widget);
+    SendMessageW(widget, 0x300A /* WM_ENGINE_WALLPAPER_ON */, 0, 0);
+    EXPECT_EQ(dir + L"\\images\\wallpaper.bmp", ReadValue(desktopKey, L"Wallpaper").Text());
+
+    EXPECT_EQ(0u, Uninstall(dir));
+    EXPECT_EQ(mine, ReadValue(desktopKey, L"Wallpaper").Text());
+    EXPECT_EQ(L"10", ReadValue(desktopKey, L"WallpaperStyle").Text());
+    EXPECT_FALSE(ReadValue(desktopKey, L"TileWallpaper").exists);
+    RegValue flag = ReadValue(kSettingsKey, L"b_use_custom_wallpaper");
+    EXPECT_TRUE(flag.type == REG_DWORD && flag.data.size() == 4 && !*reinterpret_cast<DWORD*>(flag.data.data()));
+
+    SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(L""), SPIF_UPDATEINIFILE);
+    DeleteTree(kSettingsKey);
 }
 
 } // namespace
