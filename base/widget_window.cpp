@@ -23,6 +23,7 @@ const UINT WM_WIDGET_TO_BOTTOM = WM_APP + 1;
 
 // The widget's whole state: one window per process, touched only by the main thread.
 struct WidgetState {
+    HINSTANCE module;
     HWND window;
     HWND tray;
     WCHAR picturePath[MAX_PATH];
@@ -575,17 +576,10 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HINSTANCE EngineModule(void)
-{
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&WidgetWindowProc), &module);
-    return module;
-}
-
 } // namespace
 
-HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, const TournamentData& data, DWORD* error)
+HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installFolder, const TournamentData& data,
+                        DWORD* error)
 {
     s_widget = static_cast<WidgetState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WidgetState)));
     if (!s_widget) {
@@ -604,7 +598,7 @@ HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, const Tourn
     ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
     s_widget->skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
 
-    HINSTANCE module = EngineModule();
+    s_widget->module = module;
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = WidgetWindowProc;
@@ -664,7 +658,7 @@ void DestroyWidgetWindow(void)
         DestroyWindow(s_widget->window);
     }
     DestroyWidgetFonts(&s_widget->fonts);
-    UnregisterClassW(WIDGET_WINDOW_CLASS, EngineModule());
+    UnregisterClassW(WIDGET_WINDOW_CLASS, s_widget->module);
     HeapFree(GetProcessHeap(), 0, s_widget);
     s_widget = nullptr;
 }
