@@ -42,7 +42,7 @@ struct WidgetState {
     // What a screen reader reads: each line's cells as one text.
     WCHAR accessibleNames[kMaxLines][kLineCells * kCellUnits];
 };
-// On the heap while the widget lives (some 75 KB, which a static would add to the
+// On the heap while the widget lives (some 60 KB, which a static would add to the
 // DLL's file: mingw keeps zeroed statics in .data).
 WidgetState* s_widget;
 
@@ -108,8 +108,12 @@ void KeepOnScreen(void)
 POINT StartPlace(SIZE size, UINT dpi)
 {
     DWORD left, top;
+    // Beyond a million pixels no desktop reaches; such a value is garbage, and the
+    // sums below must not overflow.
+    const LONG farthest = 1 << 20;
     if (ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_LEFT, &left) &&
-        ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_TOP, &top))
+        ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_TOP, &top) && static_cast<LONG>(left) > -farthest &&
+        static_cast<LONG>(left) < farthest && static_cast<LONG>(top) > -farthest && static_cast<LONG>(top) < farthest)
         return KeptOnScreen(static_cast<LONG>(left), static_cast<LONG>(top), size);
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
