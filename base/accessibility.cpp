@@ -9,6 +9,47 @@
 
 namespace {
 
+// COM and the accessibility library are loaded on a screen reader's first request,
+// not with the engine: most starts never meet one, and under Wine the three DLLs
+// cost every start some milliseconds. Once loaded they stay, since COM may still
+// release objects of theirs. Main thread only.
+struct ComFunctions {
+    HRESULT(WINAPI* coInitializeEx)(LPVOID, DWORD);
+    void(WINAPI* coUninitialize)(void);
+    HRESULT(WINAPI* coDisconnectObject)(LPUNKNOWN, DWORD);
+    HRESULT(WINAPI* createStdAccessibleObject)(HWND, LONG, REFIID, void**);
+    LRESULT(WINAPI* lresultFromObject)(REFIID, WPARAM, LPUNKNOWN);
+    BSTR(WINAPI* sysAllocString)(const OLECHAR*);
+    BSTR(WINAPI* sysAllocStringLen)(const OLECHAR*, UINT);
+};
+ComFunctions s_com;
+
+template <class Function> bool Bind(HMODULE module, const char* name, Function* function)
+{
+    *function = module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+    return *function != nullptr;
+}
+
+bool LoadComFunctions(void)
+{
+    if (s_com.lresultFromObject)
+        return true;
+    HMODULE ole = LoadLibraryW(L"ole32.dll");
+    HMODULE automation = LoadLibraryW(L"oleaut32.dll");
+    HMODULE accessibility = LoadLibraryW(L"oleacc.dll");
+    ComFunctions loaded = {};
+    bool all = Bind(ole, "CoInitializeEx", &loaded.coInitializeEx) &&
+               Bind(ole, "CoUninitialize", &loaded.coUninitialize) &&
+               Bind(ole, "CoDisconnectObject", &loaded.coDisconnectObject) &&
+               Bind(accessibility, "CreateStdAccessibleObject", &loaded.createStdAccessibleObject) &&
+               Bind(accessibility, "LresultFromObject", &loaded.lresultFromObject) &&
+               Bind(automation, "SysAllocString", &loaded.sysAllocString) &&
+               Bind(automation, "SysAllocStringLen", &loaded.sysAllocStringLen);
+    if (all)
+        s_com = loaded;
+    return all;
+}
+
 const WCHAR kObjectProperty[] = L"quornel_accessible";
 const WCHAR kPressAction[] = L"Нажать";
 
@@ -235,10 +276,10 @@ public:
         if (FAILED(result))
             return result;
         if (list.item) {
-            *name = SysAllocString(list.item->name ? list.item->name : L"");
+            *name = s_com.sysAllocString(list.item->name ? list.item->name : L"");
         } else {
             int length = GetWindowTextLengthW(widget_);
-            *name = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+            *name = s_com.sysAllocStringLen(nullptr, static_cast<UINT>(length));
             if (*name)
                 GetWindowTextW(widget_, *name, length + 1);
         }
@@ -317,7 +358,7 @@ public:
             return FAILED(result) ? result : standard_->get_accDefaultAction(child, action);
         if (!list.item->button)
             return DISP_E_MEMBERNOTFOUND;
-        *action = SysAllocString(kPressAction);
+        *action = s_com.sysAllocString(kPressAction);
         return *action ? S_OK : E_OUTOFMEMORY;
     }
 
@@ -465,12 +506,12 @@ WidgetAccessible* Connect(HWND widget, AccessibleItemSource source)
     // S_FALSE (already initialised) is balanced too. A thread already in the
     // multithreaded apartment would take calls on other threads: the window's
     // default answer is given then.
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
+    if (!LoadComFunctions() || FAILED(s_com.coInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
         return nullptr;
     IAccessible* standard = nullptr;
     WidgetAccessible* object = nullptr;
     void** standardOut = reinterpret_cast<void**>(&standard);
-    if (SUCCEEDED(CreateStdAccessibleObject(widget, OBJID_CLIENT, IID_IAccessible, standardOut))) {
+    if (SUCCEEDED(s_com.createStdAccessibleObject(widget, OBJID_CLIENT, IID_IAccessible, standardOut))) {
         object = new WidgetAccessible(widget, source, standard);
         if (!object)
             standard->Release();
@@ -480,7 +521,7 @@ WidgetAccessible* Connect(HWND widget, AccessibleItemSource source)
         object = nullptr;
     }
     if (!object) {
-        CoUninitialize();
+        s_com.coUninitialize();
         return nullptr;
     }
     object->ContentChanged(true);
@@ -501,7 +542,7 @@ LRESULT AnswerAccessibilityRequest(HWND widget, WPARAM wParam, LPARAM lParam, Ac
         object = Connect(widget, source);
     if (!object)
         return DefWindowProcW(widget, WM_GETOBJECT, wParam, lParam);
-    return LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(object));
+    return s_com.lresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(object));
 }
 
 void NotifyAccessibleContentChanged(HWND widget)
@@ -519,7 +560,7 @@ void ReleaseAccessibility(HWND widget)
     object->Disconnect();
     // Readers in other processes lose their connection now: their later calls fail in
     // COM and never reach the object.
-    CoDisconnectObject(static_cast<IAccessible*>(object), 0);
+    s_com.coDisconnectObject(static_cast<IAccessible*>(object), 0);
     object->Release();
-    CoUninitialize();
+    s_com.coUninitialize();
 }

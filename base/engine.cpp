@@ -9,15 +9,16 @@
 
 namespace {
 
-HMODULE EngineModule(void)
-{
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&RunQuornel), &module);
-    return module;
-}
+HINSTANCE s_module; // base.dll: its data resource and the widget's window class
 
 } // namespace
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        s_module = module;
+    return TRUE;
+}
 
 QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow, Result* result)
 {
@@ -32,12 +33,12 @@ QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow
 
     // The last file downloaded from the data address, else the one built in.
     TournamentData data;
-    if (!LoadCachedData(&data) && !LoadBuiltInData(EngineModule(), &data)) {
+    if (!LoadCachedData(&data) && !LoadBuiltInData(s_module, &data)) {
         result->code = QUORNEL_INIT_FAILED;
         return FALSE;
     }
     DWORD error = 0;
-    HWND widget = CreateWidgetWindow(params->trayWindow, folder, data, &error);
+    HWND widget = CreateWidgetWindow(s_module, params->trayWindow, folder, data, &error);
     if (!widget) {
         result->code = QUORNEL_INSTALL_FAILED;
         result->error = error;

@@ -24,6 +24,7 @@ const UINT WM_WIDGET_TO_BOTTOM = WM_APP + 1;
 
 // The widget's whole state: one window per process, touched only by the main thread.
 struct WidgetState {
+    HINSTANCE module;
     HWND window;
     HWND tray;
     WCHAR picturePath[MAX_PATH];
@@ -42,7 +43,7 @@ struct WidgetState {
     // What a screen reader reads: each line's cells as one text.
     WCHAR accessibleNames[kMaxLines][kLineCells * kCellUnits];
 };
-// On the heap while the widget lives (some 75 KB, which a static would add to the
+// On the heap while the widget lives (some 60 KB, which a static would add to the
 // DLL's file: mingw keeps zeroed statics in .data).
 WidgetState* s_widget;
 
@@ -108,8 +109,12 @@ void KeepOnScreen(void)
 POINT StartPlace(SIZE size, UINT dpi)
 {
     DWORD left, top;
+    // Beyond a million pixels no desktop reaches; such a value is garbage, and the
+    // sums below must not overflow.
+    const LONG farthest = 1 << 20;
     if (ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_LEFT, &left) &&
-        ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_TOP, &top))
+        ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_TOP, &top) && static_cast<LONG>(left) > -farthest &&
+        static_cast<LONG>(left) < farthest && static_cast<LONG>(top) > -farthest && static_cast<LONG>(top) < farthest)
         return KeptOnScreen(static_cast<LONG>(left), static_cast<LONG>(top), size);
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -597,17 +602,10 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HINSTANCE EngineModule(void)
-{
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&WidgetWindowProc), &module);
-    return module;
-}
-
 } // namespace
 
-HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, const TournamentData& data, DWORD* error)
+HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installFolder, const TournamentData& data,
+                        DWORD* error)
 {
     s_widget = static_cast<WidgetState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WidgetState)));
     if (!s_widget) {
@@ -626,7 +624,7 @@ HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, const Tourn
     ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
     s_widget->skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
 
-    HINSTANCE module = EngineModule();
+    s_widget->module = module;
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = WidgetWindowProc;
@@ -686,7 +684,7 @@ void DestroyWidgetWindow(void)
         DestroyWindow(s_widget->window);
     }
     DestroyWidgetFonts(&s_widget->fonts);
-    UnregisterClassW(WIDGET_WINDOW_CLASS, EngineModule());
+    UnregisterClassW(WIDGET_WINDOW_CLASS, s_widget->module);
     HeapFree(GetProcessHeap(), 0, s_widget);
     s_widget = nullptr;
 }

@@ -10,9 +10,11 @@
 
 #define WIDGET_WINDOW_CLASS L"quornel_widget"
 
-// Creates, places and paints the widget. Its pictures are in installFolder; the
-// tray window is where balloons go. Null on failure, with the system error in *error.
-HWND CreateWidgetWindow(HWND trayWindow, const WCHAR* installFolder, const TournamentData& data, DWORD* error);
+// Creates, places and paints the widget, its window class registered for `module`.
+// Its pictures are in installFolder; the tray window is where balloons go. Null on
+// failure, with the system error in *error.
+HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installFolder, const TournamentData& data,
+                        DWORD* error);
 // Shows new data (a download) from now on.
 void SetWidgetData(const TournamentData& data);
 // Saves the position and destroys the window with everything it made.

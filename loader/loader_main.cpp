@@ -1,5 +1,6 @@
 // The Loader's entry: install a pending update package, then start the Host and end.
 #include <windows.h>
+#include <lmcons.h>
 #include <shlwapi.h>
 
 #include "loader_texts.h"
@@ -45,6 +46,24 @@ bool PackageIsPending(const LoaderPaths* paths)
     if (!GetFileLastWriteTime(paths->updateProgram, &programTime))
         return true;
     return CompareSystemTimes(&programTime, &packageTime) < 0;
+}
+
+// A setup of this user runs now. A pending package is then that setup's own, left
+// while it replaces the files, and the update program may be that very setup: a
+// second start (autostart and a click at log-on) must neither copy over it nor show
+// a box. The Loader that started the update starts the Host once it is done.
+bool SetupRunning(void)
+{
+    WCHAR name[ARRAYSIZE(kSetupLockPrefix) + UNLEN + 1];
+    lstrcpyW(name, kSetupLockPrefix);
+    DWORD size = UNLEN + 1;
+    if (!GetUserNameW(name + ARRAYSIZE(kSetupLockPrefix) - 1, &size))
+        return false;
+    HANDLE lock = OpenMutexW(SYNCHRONIZE, FALSE, name);
+    if (!lock)
+        return false;
+    CloseHandle(lock);
+    return true;
 }
 
 bool StartProcess(const WCHAR* path, WCHAR* commandLine, STARTUPINFOW* startup, PROCESS_INFORMATION* process)
@@ -114,8 +133,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR tail, int)
     PROCESS_INFORMATION process = {};
 
     int exitCode = kExitHostStarted;
-    if (PackageIsPending(&paths) && !InstallPackage(&paths, &startup, &process, &exitCode))
-        return exitCode;
+    if (PackageIsPending(&paths)) {
+        if (SetupRunning())
+            return kExitCopyFailed; // nothing copied, nothing started, nothing to tell
+        if (!InstallPackage(&paths, &startup, &process, &exitCode))
+            return exitCode;
+    }
 
     WCHAR commandLine[kHostCommandLineSize];
     FormatHostCommandLine(tail ? tail : L"", commandLine, ARRAYSIZE(commandLine));

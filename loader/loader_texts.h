@@ -9,6 +9,9 @@ const WCHAR kUpdateProgramFileName[] = L"update_for_tessmark_quornel.exe";
 const WCHAR kHostFileName[] = L"tessmark_quornel.exe";
 
 const WCHAR kUpdateCommandLine[] = L"update /verysilent";
+// Held by the setup (and the uninstaller) from its start to its end, one per user:
+// this prefix and the user's name.
+const WCHAR kSetupLockPrefix[] = L"Local\\tessmark_quornel_setup_";
 // "football" stands where a program name stands: the Host's tail is the Loader's.
 #define HOST_COMMAND_WORD L"football "
 const WCHAR kHostCommandFormat[] = HOST_COMMAND_WORD L"%s";

@@ -82,12 +82,14 @@ IFS='x+' read -r w h x y <<<"$place"
 convert "$root/docs/widget-menu-full.png" -crop "$((w + 120))x$((h + 60))+$((x - 100))+$((y - 8))" +repage -strip \
     "$root/docs/widget-menu.png" && rm "$root/docs/widget-menu-full.png" && echo "docs/widget-menu.png"
 
+# The widget's own wallpaper, and the user's back. Wine draws it at its own size from
+# the top left (Windows stretches it), over every window above the desktop: the
+# widget is made to paint itself again (its page shown anew); the taskbar stays hidden.
+drive command 1030 && sleep 2 && drive page 0 && shoot widget-wallpaper.png
+drive command 1030
 drive dpi 192 && shot_of_widget "$root/docs/widget-200.png" && echo "docs/widget-200.png"
 drive dpi 96
 
-# The widget's own wallpaper, and the user's back.
-drive command 1030 && sleep 2 && shoot widget-wallpaper.png
-drive command 1030
 stop_widget
 
 # Before the start and after the final, beside the day above.
@@ -119,7 +121,7 @@ shoot_wizard setup-folder.png && drive next
 sleep 3 # the files go in, then the last page comes
 shoot_wizard setup-finish.png && drive next
 wait "$setup"
-uninstaller=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs/tessmark_quornel/uninstall*.exe)
+uninstaller=$(ls "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs/tessmark_quornel/uninstall_tessmark_quornel.exe)
 "$WINE64" "$uninstaller" &
 uninstall=$!
 shoot_wizard setup-uninstall.png && drive next

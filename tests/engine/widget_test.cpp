@@ -224,6 +224,16 @@ TEST_F(Widget, PlaceIsRememberedKeptOnScreenAndTheTrayDoubleClickBringsItBack)
     RECT back = Bounds(run.widget);
     EXPECT_TRUE(Inside(back, work));
     EXPECT_GT(back.bottom - back.top, collapsed.bottom - collapsed.top) << "still collapsed";
+
+    // A stored place at the end of the number range: the first place again.
+    SendMessageW(run.tray, WM_COMMAND, kCollapseCommand, 0);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(ExitHost(run, &exitCode));
+    SetDword(L"widget_left", 0x7FFFFFF0);
+    Start(L"widget_place");
+    RECT wayOff = Bounds(run.widget);
+    EXPECT_TRUE(Inside(wayOff, work));
+    EXPECT_GT(wayOff.left, (work.left + work.right) / 2);
 }
 
 TEST_F(Widget, LayoutFollowsTheMonitorsDpi)

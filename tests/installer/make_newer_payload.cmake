@@ -10,5 +10,6 @@ foreach(name tessmark_quornel_loader.exe tessmark_quornel.exe standin/base.dll)
     get_filename_component(name ${name} NAME)
     file(APPEND ${DEST}/${name} "newer build\n")
 endforeach()
-file(COPY ${SOURCE}/images/tray.ico ${SOURCE}/images/tray_offline.ico DESTINATION ${DEST}/images)
+file(COPY ${SOURCE}/images/tray.ico ${SOURCE}/images/tray_offline.ico ${SOURCE}/images/wallpaper.bmp
+     DESTINATION ${DEST}/images)
 file(TOUCH ${DEST}/payload.stamp)

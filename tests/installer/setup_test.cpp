@@ -1,7 +1,10 @@
 // The setup program end to end: a silent install, the update path through the Loader,
-// setup and uninstall while the widget runs, an update killed half-way and a file that
-// cannot be replaced. Each test installs into a work folder of its own; the shortcuts
-// and the uninstall entry are the prefix's, so every test removes them again.
+// setup and uninstall while the widget runs, an update killed half-way, a file that
+// cannot be replaced, and the faults a user meets: a stale uninstaller, a read-only
+// source, a hung widget, two setups at once, a folder with other files, a downgrade.
+// Each test installs into a work folder of its own; the shortcuts and the uninstall
+// entry are the prefix's, so every test removes them again. Uninstallers run with
+// "_?=<folder>", the only way their exit code is real.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -23,13 +26,18 @@ namespace {
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\tessmark_quornel";
 const wchar_t kSettingsKey[] = L"Software\\Morvane\\Tessmark";
 const wchar_t kShortcutName[] = L"Кворнел Чемпионата мира по Футболу 2010.lnk";
+const wchar_t kUninstallerName[] = L"uninstall_tessmark_quornel.exe";
 // What the payload of a setup holds, as the install folder has it.
 const wchar_t* const kPayloadFiles[] = { L"tessmark_quornel_loader.exe", L"tessmark_quornel.exe", L"base.dll",
-                                         L"images\\tray.ico", L"images\\tray_offline.ico" };
+                                         L"images\\tray.ico", L"images\\tray_offline.ico",
+                                         L"images\\wallpaper.bmp" };
 const DWORD kSetupWaitMs = 60000;
-// The real engine's window; the newer payload carries the stand-in engine, which logs.
-const wchar_t kWidgetClass[] = L"quornel_widget";
+// The newer payload carries the stand-in engine, which logs; the setup's own carries
+// the real one, whose window is of class qt::kWidgetClass.
 const DWORD kSetupFailed = 0xFFFFFFFF;
+// The setup's exit codes.
+const DWORD kWidgetBusy = 3, kFileBusy = 4, kSetupRunning = 5, kForeignFiles = 6, kNotInstalled = 7,
+            kOlderVersion = 8, kNoWriteAccess = 9;
 
 std::wstring SetupExe()
 {
@@ -49,6 +57,12 @@ DWORD RunSetup(const std::wstring& exe, const std::wstring& arguments, const std
     if (!WaitExit(process, kSetupWaitMs, &exitCode))
         Kill(process);
     return exitCode;
+}
+
+// Runs the uninstaller of `dir` in place, which gives its real exit code.
+DWORD Uninstall(const std::wstring& dir)
+{
+    return RunSetup(dir + L"\\" + kUninstallerName, L"/S _?=" + dir);
 }
 
 bool SameBytes(const std::wstring& a, const std::wstring& b)
@@ -87,6 +101,15 @@ struct Shortcut {
     std::wstring workingFolder;
 };
 
+// Through the item list: Wine's GetPath turns Cyrillic into question marks.
+bool ReadTarget(IShellLinkW* link, wchar_t (&target)[MAX_PATH])
+{
+    PIDLIST_ABSOLUTE list = nullptr;
+    bool read = SUCCEEDED(link->GetIDList(&list)) && SHGetPathFromIDListW(list, target);
+    CoTaskMemFree(list);
+    return read;
+}
+
 Shortcut ReadShortcut(const std::wstring& path)
 {
     Shortcut shortcut;
@@ -99,7 +122,7 @@ Shortcut ReadShortcut(const std::wstring& path)
         wchar_t target[MAX_PATH] = {};
         wchar_t folder[MAX_PATH] = {};
         if (SUCCEEDED(file->Load(path.c_str(), STGM_READ)) &&
-            SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, 0)) &&
+            ReadTarget(link, target) &&
             SUCCEEDED(link->GetWorkingDirectory(folder, MAX_PATH))) {
             shortcut.read = true;
             shortcut.target = target;
@@ -141,7 +164,8 @@ std::vector<std::wstring> FilesBelow(const std::wstring& dir)
 std::vector<std::wstring> InstalledFiles()
 {
     std::vector<std::wstring> files = { L"base.dll", L"images\\tray.ico", L"images\\tray_offline.ico",
-                                        L"tessmark_quornel.exe", L"tessmark_quornel_loader.exe", L"uninstall.exe",
+                                        L"images\\wallpaper.bmp",
+                                        L"tessmark_quornel.exe", L"tessmark_quornel_loader.exe", kUninstallerName,
                                         kUpdateProgramName };
     std::sort(files.begin(), files.end());
     return files;
@@ -168,6 +192,40 @@ bool MessageBoxShown()
 HWND WaitForTray(DWORD ms = kWaitMs)
 {
     return WaitForWindow(L"tray_wnd", kTrayTitle, ms);
+}
+
+bool ShortcutsLeadTo(const std::wstring& dir)
+{
+    for (const std::wstring& path : { StartMenuShortcut(), StartupShortcut() })
+        if (lstrcmpiW(ReadShortcut(path).target.c_str(), (dir + L"\\" + kLoaderName).c_str()))
+            return false;
+    return true;
+}
+
+std::vector<std::wstring> FilesFlaggedReadOnlyHiddenOrSystem(const std::wstring& dir)
+{
+    std::vector<std::wstring> flagged;
+    for (const std::wstring& name : FilesBelow(dir))
+        if (GetFileAttributesW((dir + L"\\" + name).c_str()) &
+            (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+            flagged.push_back(name);
+    return flagged;
+}
+
+// A window of the tray window's class and title on a thread that pumps no messages, as
+// a hung widget's: "/exit" sends it WM_DESTROY and waits for ever.
+DWORD WINAPI RunHungWindow(void* release)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"tray_wnd";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, L"tray_wnd", kTrayTitle, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  windowClass.hInstance, nullptr);
+    WaitForSingleObject(release, 10 * 60 * 1000);
+    DestroyWindow(window);
+    return 0;
 }
 
 class Setup : public ::testing::Test {
@@ -253,8 +311,8 @@ TEST_F(Setup, SilentInstallPutsFilesShortcutsAndUninstallEntryInPlace)
         { L"Publisher", L"Morvane" },
         { L"InstallLocation", dir },
         { L"DisplayIcon", dir + L"\\" + kLoaderName + L",0" },
-        { L"UninstallString", L"\"" + dir + L"\\uninstall.exe\"" },
-        { L"QuietUninstallString", L"\"" + dir + L"\\uninstall.exe\" /S" },
+        { L"UninstallString", L"\"" + dir + L"\\" + kUninstallerName + L"\"" },
+        { L"QuietUninstallString", L"\"" + dir + L"\\" + kUninstallerName + L"\" /S" },
     };
     for (const auto& value : entry)
         EXPECT_EQ(value.second, ReadValue(kUninstallKey, value.first).Text()) << WideToUtf8(value.first);
@@ -329,8 +387,9 @@ TEST_F(Setup, LoaderInstallsANewerPackageThenStartsTheHost)
         movedAside = movedAside || ReadFileBytes(dir + L"\\setup_old\\" + name) == oldLoader;
     EXPECT_TRUE(movedAside);
 
-    EXPECT_EQ(0u, RunSetup(dir + L"\\uninstall.exe", L"/S"));
-    EXPECT_TRUE(WaitUntil([&] { return !FileExists(dir); })) << "the next run leaves the old Loader behind";
+    // The old Loader moved aside goes too; in place, the uninstaller cannot remove itself.
+    EXPECT_EQ(0u, Uninstall(dir));
+    EXPECT_EQ(std::vector<std::wstring>{ kUninstallerName }, FilesBelow(dir));
 }
 
 TEST_F(Setup, SetupAndUninstallStopTheRunningWidget)
@@ -360,15 +419,16 @@ TEST_F(Setup, SetupAndUninstallStopTheRunningWidget)
     EXPECT_EQ(L"cmd\t/firstrun", LogLines(log, L"cmd").back());
     EXPECT_FALSE(MessageBoxShown());
 
-    // The uninstaller stops it too and leaves only the user's settings. It runs on from
-    // a copy of itself in the temporary folder.
+    // The uninstaller stops it too and leaves only the user's settings. Run as users run
+    // it, it goes on from a copy of itself in the temporary folder and its exit code
+    // comes at once, so only what it leaves is checked.
     const wchar_t proxyKey[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, proxyKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                                              nullptr));
     RegSetValueExW(key, L"proxy_type", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"manual"), 14);
     RegCloseKey(key);
-    EXPECT_EQ(0u, RunSetup(dir + L"\\uninstall.exe", L"/S"));
+    RunSetup(dir + L"\\" + kUninstallerName, L"/S");
     EXPECT_TRUE(WaitUntil([&] { return !FileExists(dir); })) << "left in the install folder";
     EXPECT_TRUE(WaitForLogLine(log, L"exit"));
     EXPECT_FALSE(FindWindowW(L"tray_wnd", kTrayTitle));
@@ -423,7 +483,7 @@ TEST_F(Setup, FileThatCannotBeReplacedLeavesTheInstalledWidgetWorking)
     HANDLE held = CreateFileW((dir + L"\\images\\tray_offline.ico").c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    EXPECT_EQ(4u, InstallSilently(NewerSetupExe()));
+    EXPECT_EQ(kFileBusy, InstallSilently(NewerSetupExe()));
     CloseHandle(held);
     // Every old file back in place, and the pending package that the setup left first.
     std::vector<std::wstring> expected = InstalledFiles();
@@ -438,6 +498,213 @@ TEST_F(Setup, FileThatCannotBeReplacedLeavesTheInstalledWidgetWorking)
     ASSERT_TRUE(WaitExit(loader, kSetupWaitMs, nullptr));
     EXPECT_TRUE(WaitForTray());
     ExpectPayload(BinPath(NEWER_PAYLOAD_FROM_BIN));
+}
+
+TEST_F(Setup, AnUninstallerActsOnlyOnItsOwnInstall)
+{
+    ASSERT_EQ(0u, InstallSilently(SetupExe()));
+    // A second install into another folder moves the install there.
+    std::wstring second = work + L"\\второй виджет";
+    ASSERT_EQ(0u, RunSetup(SetupExe(), L"/S /nostart /D=" + second));
+    EXPECT_FALSE(FileExists(dir)) << "the first install's files stayed";
+    EXPECT_EQ(second, ReadValue(kUninstallKey, L"InstallLocation").Text());
+    EXPECT_TRUE(ShortcutsLeadTo(second));
+
+    // An unregistered install (as two installs used to leave the first) and a copy of
+    // the uninstaller without a Loader beside it leave the registration alone.
+    CreateDirectoryW(dir.c_str(), nullptr);
+    CreateDirectoryW((dir + L"\\images").c_str(), nullptr);
+    for (const std::wstring& name : InstalledFiles())
+        CopyFileW((second + L"\\" + name).c_str(), (dir + L"\\" + name).c_str(), FALSE);
+    EXPECT_EQ(0u, Uninstall(dir));
+    EXPECT_EQ(std::vector<std::wstring>{ kUninstallerName }, FilesBelow(dir));
+    DeleteFileW((dir + L"\\" + kLoaderName).c_str());
+    EXPECT_EQ(kNotInstalled, Uninstall(dir));
+    EXPECT_EQ(second, ReadValue(kUninstallKey, L"InstallLocation").Text());
+    EXPECT_TRUE(ShortcutsLeadTo(second));
+
+    EXPECT_EQ(0u, Uninstall(second));
+    EXPECT_FALSE(ReadValue(kUninstallKey, L"InstallLocation").exists);
+    EXPECT_FALSE(FileExists(StartMenuShortcut()) || FileExists(StartupShortcut()));
+}
+
+// Wine run as root writes over read-only files, so the Loader's copy over a read-only
+// update program does not fail here as it does on Windows: the flags are checked.
+TEST_F(Setup, ASetupFromAReadOnlySourceLeavesNoReadOnlyFile)
+{
+    std::wstring setup = work + L"\\setup.exe", newer = work + L"\\newer.exe";
+    CopyFileW(SetupExe().c_str(), setup.c_str(), FALSE);
+    CopyFileW(NewerSetupExe().c_str(), newer.c_str(), FALSE);
+    SetFileAttributesW(setup.c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(newer.c_str(), FILE_ATTRIBUTE_READONLY);
+    ASSERT_EQ(0u, InstallSilently(setup));
+    HANDLE held = CreateFileW((dir + L"\\images\\tray_offline.ico").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(kFileBusy, InstallSilently(newer));
+    CloseHandle(held);
+    EXPECT_TRUE(FileExists(dir + L"\\" + kPackageName));
+    EXPECT_EQ(std::vector<std::wstring>{}, FilesFlaggedReadOnlyHiddenOrSystem(dir));
+
+    // The Loader's copy of a read-only package is a read-only update program; its run mends it.
+    std::wstring update = dir + L"\\" + kUpdateProgramName;
+    CopyFileW(newer.c_str(), update.c_str(), FALSE);
+    EXPECT_EQ(0u, RunSetup(update, L"/verysilent", dir));
+    EXPECT_EQ(std::vector<std::wstring>{}, FilesFlaggedReadOnlyHiddenOrSystem(dir));
+}
+
+TEST_F(Setup, AHungWidgetEndsSetupAndUninstallerAtTheDeadline)
+{
+    ASSERT_EQ(0u, InstallSilently(SetupExe()));
+    std::wstring update = dir + L"\\" + kUpdateProgramName, package = dir + L"\\" + kPackageName;
+    ASSERT_TRUE(CopyFileW(NewerSetupExe().c_str(), update.c_str(), FALSE)); // as the Loader does
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunHungWindow, release, 0, nullptr);
+    EXPECT_TRUE(WaitForTray());
+    HANDLE engine = CreateFileW((dir + L"\\base.dll").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    DWORD started = GetTickCount();
+    Process run = Start(update, L"update /verysilent", dir);
+    bool packageWhileStopping = false;
+    WaitUntil([&] {
+        packageWhileStopping |= GetTickCount() - started < 9000 && FileExists(package);
+        return WaitForSingleObject(run.handle, 0) == WAIT_OBJECT_0;
+    }, kSetupWaitMs);
+    DWORD exitCode = kSetupFailed;
+    WaitExit(run, 0, &exitCode);
+    Kill(run);
+    DWORD updateMs = GetTickCount() - started;
+    started = GetTickCount();
+    EXPECT_EQ(kWidgetBusy, Uninstall(dir));
+    DWORD uninstallMs = GetTickCount() - started;
+    SetEvent(release);
+    WaitForSingleObject(thread, kWaitMs);
+    for (HANDLE handle : { release, thread, engine })
+        CloseHandle(handle);
+
+    printf("hung widget: update run %lu ms, uninstaller %lu ms\n", updateMs, uninstallMs);
+    EXPECT_EQ(kWidgetBusy, exitCode);
+    EXPECT_GE(updateMs, 10000u) << "gave up before the deadline";
+    EXPECT_LT(updateMs, 25000u);
+    EXPECT_LT(uninstallMs, 25000u);
+    // No package for a second Loader start to copy over the running update program
+    // while it waits; left for the next start once nothing could be replaced.
+    EXPECT_FALSE(packageWhileStopping);
+    EXPECT_TRUE(FileExists(package));
+    ExpectPayload(BinDir());
+}
+
+TEST_F(Setup, TwoSetupsAtOnceLeaveOneCompleteInstall)
+{
+    std::wstring command = L"\"" + SetupExe() + L"\" /S /nostart /D=" + dir;
+    Process runs[2] = { Start(SetupExe(), command, work), Start(SetupExe(), command, work) };
+    DWORD codes[2] = { kSetupFailed, kSetupFailed };
+    for (int i = 0; i < 2; ++i) {
+        WaitExit(runs[i], kSetupWaitMs, &codes[i]);
+        Kill(runs[i]);
+        EXPECT_TRUE(codes[i] == 0 || codes[i] == kSetupRunning) << codes[i];
+    }
+    EXPECT_TRUE(codes[0] == 0 || codes[1] == 0);
+    EXPECT_EQ(InstalledFiles(), FilesBelow(dir));
+    ExpectPayload(BinDir());
+
+    // While another run holds this user's lock, a setup and an uninstaller give up.
+    wchar_t user[256] = {};
+    DWORD size = ARRAYSIZE(user);
+    GetUserNameW(user, &size);
+    HANDLE lock = CreateMutexW(nullptr, TRUE, (std::wstring(L"Local\\tessmark_quornel_setup_") + user).c_str());
+    EXPECT_EQ(kSetupRunning, InstallSilently(NewerSetupExe()));
+    EXPECT_EQ(kSetupRunning, Uninstall(dir));
+    CloseHandle(lock);
+    EXPECT_EQ(InstalledFiles(), FilesBelow(dir));
+    ExpectPayload(BinDir());
+}
+
+TEST_F(Setup, AHandPickedFolderKeepsTheFilesOfOthers)
+{
+    CreateDirectoryW(dir.c_str(), nullptr);
+    WriteFileBytes(dir + L"\\uninstall.exe", "another program");
+    WriteFileBytes(dir + L"\\notes.txt", std::string(1 << 20, 'x'));
+    ASSERT_EQ(0u, InstallSilently(SetupExe()));
+    ULONGLONG ours = 0;
+    for (const std::wstring& name : InstalledFiles())
+        ours += ReadFileBytes(dir + L"\\" + name).size();
+    DWORD estimated = ReadDword(L"EstimatedSize");
+    EXPECT_GE(estimated, ours / 1024) << "kilobytes";
+    EXPECT_LT(estimated, ours / 1024 + 512) << "kilobytes: counts the user's megabyte";
+    EXPECT_EQ(0u, Uninstall(dir));
+    EXPECT_EQ((std::vector<std::wstring>{ L"notes.txt", L"uninstall.exe", kUninstallerName }), FilesBelow(dir));
+    EXPECT_EQ("another program", ReadFileBytes(dir + L"\\uninstall.exe"));
+
+    // Files by the widget's names but no Loader are another program's.
+    std::wstring other = work + L"\\other";
+    CreateDirectoryW(other.c_str(), nullptr);
+    WriteFileBytes(other + L"\\base.dll", "another engine");
+    EXPECT_EQ(kForeignFiles, RunSetup(SetupExe(), L"/S /nostart /D=" + other));
+    EXPECT_EQ(std::vector<std::wstring>{ L"base.dll" }, FilesBelow(other));
+    EXPECT_EQ("another engine", ReadFileBytes(other + L"\\base.dll"));
+
+    // A folder where the user may not write: sysfs refuses even root.
+    if (FileExists(L"Z:\\sys\\kernel"))
+        EXPECT_EQ(kNoWriteAccess, RunSetup(SetupExe(), L"/S /nostart /D=Z:\\sys\\tessmark_quornel"));
+    else
+        printf("no Z:\\sys: the write-access refusal is not tried\n");
+}
+
+TEST_F(Setup, AnOlderVersionAsksOrIsRefused)
+{
+    ASSERT_EQ(0u, InstallSilently(NewerSetupExe()));
+    EXPECT_EQ(kOlderVersion, InstallSilently(SetupExe()));
+    // The Loader's update run of an older package.
+    std::wstring update = dir + L"\\" + kUpdateProgramName;
+    CopyFileW(SetupExe().c_str(), update.c_str(), FALSE);
+    EXPECT_EQ(kOlderVersion, RunSetup(update, L"/verysilent", dir));
+    // Interactive: it asks; "No" ends it.
+    Process asked = Start(SetupExe(), L"\"" + SetupExe() + L"\"", work);
+    HWND box = WaitForMessageBox(L"Установка Кворнел Чемпионата мира по Футболу 2010");
+    EXPECT_NE(std::wstring::npos, MessageBoxText(box).find(NEWER_VERSION)) << WideToUtf8(MessageBoxText(box));
+    PostMessageW(box, WM_COMMAND, IDNO, 0);
+    DWORD exitCode = kSetupFailed;
+    WaitExit(asked, kSetupWaitMs, &exitCode);
+    Kill(asked);
+    EXPECT_EQ(kOlderVersion, exitCode);
+
+    ExpectPayload(BinPath(NEWER_PAYLOAD_FROM_BIN));
+    EXPECT_EQ(NEWER_VERSION, ReadValue(kUninstallKey, L"DisplayVersion").Text());
+    EXPECT_FALSE(FileExists(dir + L"\\" + kPackageName)) << "an older version would come back";
+}
+
+// The widget's own wallpaper set: the uninstaller puts the user's back, as the widget
+// would, style included. (Wine keeps each process's system parameters apart, so the
+// wallpaper is read from the Wallpaper value that a change writes.)
+TEST_F(Setup, UninstallerPutsTheUsersWallpaperBack)
+{
+    const wchar_t desktopKey[] = L"Control Panel\\Desktop";
+    std::wstring mine = work + L"\\мои обои.bmp";
+    ASSERT_TRUE(CopyFileW(BinPath(L"images\\wallpaper.bmp").c_str(), mine.c_str(), FALSE));
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, desktopKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                                             nullptr));
+    RegSetValueExW(key, L"WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"10"), 6);
+    RegDeleteValueW(key, L"TileWallpaper");
+    RegCloseKey(key);
+    ASSERT_TRUE(SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(mine.c_str()),
+                                      SPIF_UPDATEINIFILE | SPIF_SENDCHANGE));
+
+    ASSERT_EQ(0u, InstallSilently(SetupExe(), L""));
+    HWND widget = WaitForWindow(kWidgetClass, nullptr);
+    ASSERT_TRUE(widget);
+    SendMessageW(widget, 0x300A /* WM_ENGINE_WALLPAPER_ON */, 0, 0);
+    EXPECT_EQ(dir + L"\\images\\wallpaper.bmp", ReadValue(desktopKey, L"Wallpaper").Text());
+
+    EXPECT_EQ(0u, Uninstall(dir));
+    EXPECT_EQ(mine, ReadValue(desktopKey, L"Wallpaper").Text());
+    EXPECT_EQ(L"10", ReadValue(desktopKey, L"WallpaperStyle").Text());
+    EXPECT_FALSE(ReadValue(desktopKey, L"TileWallpaper").exists);
+    RegValue flag = ReadValue(kSettingsKey, L"b_use_custom_wallpaper");
+    EXPECT_TRUE(flag.type == REG_DWORD && flag.data.size() == 4 && !*reinterpret_cast<DWORD*>(flag.data.data()));
+
+    SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(L""), SPIF_UPDATEINIFILE);
+    DeleteTree(kSettingsKey);
 }
 
 } // namespace

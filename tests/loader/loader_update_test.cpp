@@ -177,4 +177,30 @@ TEST_F(LoaderUpdate, FailingUpdateProgramStillStartsTheHostAfterItEnds)
     EXPECT_LT(ends[0].counter, loaderEnded) << "the Loader ended after the update program";
 }
 
+// While a setup of this user runs (its lock exists), the pending package is that
+// setup's own: a second Loader leaves it and the update program alone, shows no box
+// and starts nothing. Once the setup has ended, the package is installed as usual.
+TEST_F(LoaderUpdate, SecondStartWhileASetupRunsTouchesNothingAndSaysNothing)
+{
+    PutHostAndPackage();
+    PutOldUpdateProgram(PackageTicks() - kMillisecond);
+    wchar_t user[257] = {};
+    DWORD size = ARRAYSIZE(user);
+    ASSERT_TRUE(GetUserNameW(user, &size));
+    HANDLE lock = CreateMutexW(nullptr, TRUE, (std::wstring(L"Local\\tessmark_quornel_setup_") + user).c_str());
+    ASSERT_TRUE(lock);
+    DWORD code = 99;
+    ASSERT_TRUE(RunLoader(L"", &code));
+    EXPECT_EQ(1u, code);
+    EXPECT_FALSE(FindWindowW(L"#32770", qt::kHostCaption)) << "a message box";
+    EXPECT_FALSE(HostStartsLate());
+    ExpectNotInstalled(PackageTicks() - kMillisecond);
+    CloseHandle(lock);
+
+    ASSERT_TRUE(RunLoader(L"", &code));
+    EXPECT_EQ(0u, code);
+    ExpectInstalled();
+    ExpectHostAfterUpdate();
+}
+
 } // namespace
