@@ -40,6 +40,27 @@ struct WorkerStart {
     HMODULE module;              // keeps base.dll loaded until the worker's last instruction
 };
 
+// A function of a system DLL that base.dll does not import, so that the Host's start
+// does not pay for it: loaded from the system folder when first needed, and kept.
+FARPROC SystemFunction(const WCHAR* dll, const char* name)
+{
+    WCHAR path[MAX_PATH];
+    UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (!length || length + 1 + lstrlenW(dll) >= MAX_PATH)
+        return nullptr;
+    lstrcatW(path, L"\\");
+    lstrcatW(path, dll);
+    HMODULE module = GetModuleHandleW(path);
+    if (!module)
+        module = LoadLibraryW(path);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
+template <class F> F SystemFunction(const WCHAR* dll, const char* name)
+{
+    return reinterpret_cast<F>(reinterpret_cast<void*>(SystemFunction(dll, name)));
+}
+
 // ---------------------------------------------------------------------------------
 // Settings and the cached copy (both threads; each call opens and closes its own).
 
@@ -66,8 +87,10 @@ FetchOutcome ReadFetchSettings(FetchSettings* settings)
 // the folders are made where missing.
 bool CachePath(WCHAR* path, const WCHAR* suffix, bool create)
 {
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | (create ? CSIDL_FLAG_CREATE : 0), nullptr,
-                                SHGFP_TYPE_CURRENT, path)) ||
+    auto folderPath = SystemFunction<decltype(&SHGetFolderPathW)>(L"shell32.dll", "SHGetFolderPathW");
+    if (!folderPath ||
+        FAILED(folderPath(nullptr, CSIDL_LOCAL_APPDATA | (create ? CSIDL_FLAG_CREATE : 0), nullptr,
+                          SHGFP_TYPE_CURRENT, path)) ||
         lstrlenW(path) + lstrlenW(kCacheFolder) + lstrlenW(kCacheName) + lstrlenW(suffix) >= MAX_PATH)
         return false;
     lstrcatW(path, L"\\Morvane");
@@ -304,35 +327,30 @@ void TestConnection(const WorkerStart& worker)
 // (XP); online when neither can tell.
 bool SystemIsOnline(void)
 {
+    auto initialize = SystemFunction<decltype(&CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    auto create = SystemFunction<decltype(&CoCreateInstance)>(L"ole32.dll", "CoCreateInstance");
+    auto uninitialize = SystemFunction<decltype(&CoUninitialize)>(L"ole32.dll", "CoUninitialize");
     bool known = false, online = true;
-    HRESULT apartment = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    INetworkListManager* manager = nullptr;
-    if (SUCCEEDED(CoCreateInstance(kNetworkListManagerClass, nullptr, CLSCTX_ALL, kNetworkListManagerInterface,
-                                   reinterpret_cast<void**>(&manager)))) {
-        NLM_CONNECTIVITY connectivity;
-        if (SUCCEEDED(manager->GetConnectivity(&connectivity))) {
-            known = true;
-            online = (connectivity & (NLM_CONNECTIVITY_IPV4_INTERNET | NLM_CONNECTIVITY_IPV6_INTERNET)) != 0;
+    if (initialize && create && uninitialize) {
+        HRESULT apartment = initialize(nullptr, COINIT_MULTITHREADED);
+        INetworkListManager* manager = nullptr;
+        if (SUCCEEDED(create(kNetworkListManagerClass, nullptr, CLSCTX_ALL, kNetworkListManagerInterface,
+                             reinterpret_cast<void**>(&manager)))) {
+            NLM_CONNECTIVITY connectivity;
+            if (SUCCEEDED(manager->GetConnectivity(&connectivity))) {
+                known = true;
+                online = (connectivity & (NLM_CONNECTIVITY_IPV4_INTERNET | NLM_CONNECTIVITY_IPV6_INTERNET)) != 0;
+            }
+            manager->Release();
         }
-        manager->Release();
+        if (SUCCEEDED(apartment))
+            uninitialize();
     }
-    if (SUCCEEDED(apartment))
-        CoUninitialize();
-    WCHAR path[MAX_PATH];
-    UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (known || !length || length + 13 >= MAX_PATH)
-        return online;
-    lstrcatW(path, L"\\wininet.dll");
     typedef BOOL(WINAPI * ConnectedStateFn)(LPDWORD, DWORD);
-    if (HMODULE wininet = LoadLibraryW(path)) {
-        ConnectedStateFn connectedState = reinterpret_cast<ConnectedStateFn>(
-            reinterpret_cast<void*>(GetProcAddress(wininet, "InternetGetConnectedState")));
-        DWORD flags = 0;
-        if (connectedState)
-            online = connectedState(&flags, 0) != FALSE;
-        FreeLibrary(wininet);
-    }
-    return online;
+    auto connectedState =
+        known ? nullptr : SystemFunction<ConnectedStateFn>(L"wininet.dll", "InternetGetConnectedState");
+    DWORD flags = 0;
+    return connectedState ? connectedState(&flags, 0) != FALSE : online;
 }
 
 // With a data address: a download at once, then every 30 minutes and on request.
