@@ -31,16 +31,6 @@ const wchar_t kSettingsKey[] = L"Software\\Morvane\\Tessmark";
 const wchar_t kProxyKey[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
 const wchar_t kIfModifiedSince[] = L"If-Modified-Since: Thu, 31 Dec 2099 23:59:59 GMT\r\n";
 
-void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& value)
-{
-    HKEY opened;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr))
-        return;
-    RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(opened);
-}
-
 void DeleteValue(const wchar_t* name)
 {
     HKEY opened;
@@ -134,11 +124,11 @@ LRESULT CALLBACK QuietTray(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 int TimeRequests(int rounds, int origin, int proxy)
 {
     std::wstring proxyName = L"127.0.0.1:" + std::to_wstring(proxy);
-    SetText(kProxyKey, L"proxy_type", L"manual");
-    SetText(kProxyKey, L"proxy_server", proxyName);
-    SetText(kProxyKey, L"proxy_user", L"fan");
-    SetText(kProxyKey, L"proxy_password", L"vuvuzela");
-    SetText(kSettingsKey, L"data_url", L"http://localhost:" + std::to_wstring(origin) + L"/files/fresh.csv");
+    qt::WriteText(kProxyKey, L"proxy_type", L"manual");
+    qt::WriteText(kProxyKey, L"proxy_server", proxyName);
+    qt::WriteText(kProxyKey, L"proxy_user", L"fan");
+    qt::WriteText(kProxyKey, L"proxy_password", L"vuvuzela");
+    qt::WriteText(kSettingsKey, L"data_url", L"http://localhost:" + std::to_wstring(origin) + L"/files/fresh.csv");
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = QuietTray;
     windowClass.lpszClassName = L"bench_network_tray";
@@ -191,7 +181,7 @@ int TimeStarts(int rounds, int origin)
     std::wstring dir;
     if (!PrepareWidgetFolder(&dir))
         return 2;
-    SetText(kProxyKey, L"proxy_type", L"auto");
+    qt::WriteText(kProxyKey, L"proxy_type", L"auto");
     const struct {
         const char* what;
         std::wstring url; // empty: no data address
@@ -215,7 +205,7 @@ int TimeStarts(int rounds, int origin)
             if (ways[way].url.empty())
                 DeleteValue(L"data_url");
             else
-                SetText(kSettingsKey, L"data_url", ways[way].url);
+                qt::WriteText(kSettingsKey, L"data_url", ways[way].url);
             double ms[kMilestones];
             bool ok = TimeMilestones(dir, kWidgetDirect, std::wstring(), ms);
             Sleep(150);

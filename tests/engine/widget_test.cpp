@@ -39,15 +39,6 @@ bool Inside(const RECT& inner, const RECT& outer)
            inner.bottom <= outer.bottom;
 }
 
-void SetDword(const wchar_t* name, DWORD value)
-{
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                             &key, nullptr));
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    RegCloseKey(key);
-}
-
 DWORD StoredDword(const wchar_t* name)
 {
     RegValue value = ReadValue(kSettingsKey, name);
@@ -156,13 +147,10 @@ TEST_F(Widget, SkinsCycleAndTheChoiceIsRemembered)
     EXPECT_EQ(seen[1], BackgroundPixel(run.widget)) << "the skin chosen before the restart";
 
     // A skin number out of range, or of the wrong type, is the first skin.
-    SetDword(L"widget_skin", 7);
+    WriteDword(kSettingsKey, L"widget_skin", 7);
     Restart(L"widget_skins");
     EXPECT_EQ(first, BackgroundPixel(run.widget));
-    HKEY key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-    RegSetValueExW(key, L"widget_skin", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"2"), 4);
-    RegCloseKey(key);
+    WriteText(kSettingsKey, L"widget_skin", L"2");
     Restart(L"widget_skins");
     EXPECT_EQ(first, BackgroundPixel(run.widget));
 }
@@ -191,8 +179,8 @@ TEST_F(Widget, CollapseShowsOnlyTheHeaderAndTheNextMatch)
 TEST_F(Widget, PlaceIsRememberedKeptOnScreenAndTheTrayDoubleClickBringsItBack)
 {
     // A stored place far off any monitor: the widget starts inside the work area.
-    SetDword(L"widget_left", static_cast<DWORD>(-20000));
-    SetDword(L"widget_top", 50000);
+    WriteDword(kSettingsKey, L"widget_left", static_cast<DWORD>(-20000));
+    WriteDword(kSettingsKey, L"widget_top", 50000);
     Start(L"widget_place");
     RECT work = WorkArea();
     RECT before = Bounds(run.widget);
@@ -229,7 +217,7 @@ TEST_F(Widget, PlaceIsRememberedKeptOnScreenAndTheTrayDoubleClickBringsItBack)
     SendMessageW(run.tray, WM_COMMAND, kCollapseCommand, 0);
     DWORD exitCode = 1;
     ASSERT_TRUE(ExitHost(run, &exitCode));
-    SetDword(L"widget_left", 0x7FFFFFF0);
+    WriteDword(kSettingsKey, L"widget_left", 0x7FFFFFF0);
     Start(L"widget_place");
     RECT wayOff = Bounds(run.widget);
     EXPECT_TRUE(Inside(wayOff, work));

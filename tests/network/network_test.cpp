@@ -100,22 +100,12 @@ struct Servers {
     }
 };
 
-void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& value)
-{
-    HKEY opened;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened, nullptr))
-        return;
-    RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(opened);
-}
-
 void SetProxy(const wchar_t* type, const std::wstring& server, const std::wstring& user, const std::wstring& password)
 {
-    SetText(kProxyKey, L"proxy_type", type);
-    SetText(kProxyKey, L"proxy_server", server);
-    SetText(kProxyKey, L"proxy_user", user);
-    SetText(kProxyKey, L"proxy_password", password);
+    WriteText(kProxyKey, L"proxy_type", type);
+    WriteText(kProxyKey, L"proxy_server", server);
+    WriteText(kProxyKey, L"proxy_user", user);
+    WriteText(kProxyKey, L"proxy_password", password);
 }
 
 std::wstring CacheFile()
@@ -250,7 +240,7 @@ TEST_F(Network, WithoutAnAddressTheTrayFollowsTheSystem)
 // it online; the next start trusts its cached copy and asks with its date.
 TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
 {
-    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(Balloons(1));
     EXPECT_EQ(fresh, ReadFileBytes(CacheFile()));
@@ -263,10 +253,10 @@ TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
     EXPECT_EQ(L"", Field(requests[0], L"ims"));
     EXPECT_EQ(kJune12Text, Field(requests[1], L"ims"));
 
-    SetText(kSettingsKey, L"data_url", L"http://127.0.0.1:" + std::to_wstring(servers.dead) + L"/files/fresh.csv");
+    WriteText(kSettingsKey, L"data_url", L"http://127.0.0.1:" + std::to_wstring(servers.dead) + L"/files/fresh.csv");
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(PumpUntil([] { return s_states.size() == 1; }));
-    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(PumpUntil([] { return s_states.size() == 2; }));
     EXPECT_EQ((std::vector<WPARAM>{ 1, 0 }), s_states) << "online from the start: no message until offline";
@@ -281,7 +271,7 @@ TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
 TEST_F(Network, ManualProxyAnswersItsLoginRequest)
 {
     SetProxy(L"manual", L"127.0.0.1:" + std::to_wstring(servers.proxy), L"fan", L"vuvuzela");
-    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(Balloons(1));
     EXPECT_EQ(kUpdated, s_balloons[0]);
@@ -330,7 +320,7 @@ TEST_F(Network, ProxyTestAnswersWithABalloon)
     for (const auto& one : cases) {
         SCOPED_TRACE(WideToUtf8(one.balloon));
         SetProxy(one.type, one.server, one.password.empty() ? L"" : L"fan", one.password);
-        SetText(kSettingsKey, L"data_url", one.url);
+        WriteText(kSettingsKey, L"data_url", one.url);
         size_t requests = servers.Requests(), before = s_balloons.size();
         Send(WM_ENGINE_PROXY_TEST);
         ASSERT_TRUE(Balloons(before + 1, 25000));
@@ -351,7 +341,7 @@ TEST_F(Network, BadRegistryValuesAndADamagedCopyAreRefused)
                                         { kSettingsKey, L"data_last_modified" }, { kProxyKey, L"proxy_type" },
                                         { kProxyKey, L"proxy_server" },      { kProxyKey, L"proxy_user" },
                                         { kProxyKey, L"proxy_password" } };
-    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(Balloons(1)); // a cached copy, with its address and date
     size_t before = 0;
@@ -375,7 +365,7 @@ TEST_F(Network, BadRegistryValuesAndADamagedCopyAreRefused)
     }
     EXPECT_EQ(1u, servers.Requests());
     before = s_balloons.size();
-    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(servers.WaitFor(2));
     EXPECT_EQ(L"", Field(servers.Lines(L"origin")[1], L"ims")) << "the copy's address is no longer its own";
@@ -407,16 +397,16 @@ TEST_F(Network, HostileServersLeaveTheCachedCopyAlone)
         { L"/" + std::wstring(258 - servers.Url(L"").size(), L'x'), false, 1 }, // 259 characters: a 404
     };
     ASSERT_EQ(259u, servers.Url(cases[11].path).size());
-    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(Balloons(1));
     for (const auto& one : cases) {
         SCOPED_TRACE(WideToUtf8(one.path));
         size_t seen = servers.Lines(L"origin").size();
-        SetText(kSettingsKey, L"data_url", servers.Url(one.path));
+        WriteText(kSettingsKey, L"data_url", servers.Url(one.path));
         Send(WM_ENGINE_PROXY_CLOSED);
         ASSERT_TRUE(servers.WaitFor(seen + 1)); // the worker has read the address
-        SetText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+        WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
         Send(WM_ENGINE_PROXY_CLOSED);
         ASSERT_TRUE(servers.WaitFor(seen + one.requests + 1, 45000));
         auto lines = servers.Lines(L"origin");
@@ -432,7 +422,7 @@ TEST_F(Network, HostileServersLeaveTheCachedCopyAlone)
 
     // A Last-Modified that is no date: the valid file is taken, and the next
     // request asks without a date.
-    SetText(kSettingsKey, L"data_url", servers.Url(L"/bad-last-modified"));
+    WriteText(kSettingsKey, L"data_url", servers.Url(L"/bad-last-modified"));
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(Balloons(2));
     EXPECT_EQ(DataWithScore("1,2"), ReadFileBytes(CacheFile()));
@@ -449,7 +439,7 @@ TEST_F(Network, HostileServersLeaveTheCachedCopyAlone)
 // even a record pinned for WinHTTP's sake.
 TEST_F(Network, ExitCancelsARequestThatNeverEnds)
 {
-    SetText(kSettingsKey, L"data_url", servers.Url(L"/hang"));
+    WriteText(kSettingsKey, L"data_url", servers.Url(L"/hang"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(servers.WaitFor(1));
     Sleep(200); // the worker waits for the answer
@@ -471,7 +461,7 @@ TEST(NetworkWidget, ShowsTheServersDataAndKeepsIt)
     Servers servers;
     ASSERT_TRUE(servers.Start(L"network_widget"));
     ASSERT_TRUE(servers.Serve(L"data.csv", DataWithScore("1,3"), kJune12));
-    SetText(kSettingsKey, L"data_url", servers.Url(L"/files/data.csv"));
+    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/data.csv"));
     auto shows = [](HWND widget, const wchar_t* line, DWORD ms) {
         return WaitUntil([&] {
             auto texts = ReadAccessibleTexts(widget);

@@ -28,22 +28,6 @@ int ValueCount(const wchar_t* path)
     return static_cast<int>(values);
 }
 
-bool WriteRaw(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
-{
-    HKEY key;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    LONG status = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
-}
-
-bool WriteText(const wchar_t* path, const wchar_t* name, const std::wstring& text, DWORD type)
-{
-    return WriteRaw(path, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
 bool WriteUnterminated(const wchar_t* path, const wchar_t* name, const std::wstring& text)
 {
     // RegSetValueExW counts in a NUL that directly follows the data it is given;
@@ -51,11 +35,6 @@ bool WriteUnterminated(const wchar_t* path, const wchar_t* name, const std::wstr
     std::wstring followed = text + L'!';
     DWORD bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
     return WriteRaw(path, name, REG_SZ, followed.data(), bytes) && ReadValue(path, name).data.size() == bytes;
-}
-
-bool WriteDword(const wchar_t* path, const wchar_t* name, DWORD value)
-{
-    return WriteRaw(path, name, REG_DWORD, &value, sizeof(value));
 }
 
 void WriteProxyValues(const std::wstring& type, const std::wstring& server, const std::wstring& user,

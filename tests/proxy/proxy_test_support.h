@@ -21,14 +21,9 @@ extern const wchar_t kProxyCaption[];
 bool KeyExists(const wchar_t* path);
 // Number of values in the key; -1 when the key is missing.
 int ValueCount(const wchar_t* path);
-// Writes raw bytes with any type (the key is created).
-bool WriteRaw(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes);
-// Writes text as REG_SZ (or `type`) with its terminating NUL.
-bool WriteText(const wchar_t* path, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ);
 // Writes text without any terminator, as other software may; false unless the
 // value holds exactly the text's bytes.
 bool WriteUnterminated(const wchar_t* path, const wchar_t* name, const std::wstring& text);
-bool WriteDword(const wchar_t* path, const wchar_t* name, DWORD value);
 // All four proxy values at once, as REG_SZ.
 void WriteProxyValues(const std::wstring& type, const std::wstring& server, const std::wstring& user,
                       const std::wstring& password);

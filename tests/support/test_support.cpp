@@ -386,6 +386,27 @@ RegValue ReadValue(const wchar_t* path, const wchar_t* name)
     return value;
 }
 
+bool WriteRaw(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes)
+{
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    LONG status = RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), bytes);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool WriteText(const wchar_t* path, const wchar_t* name, const std::wstring& text, DWORD type)
+{
+    return WriteRaw(path, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+bool WriteDword(const wchar_t* path, const wchar_t* name, DWORD value)
+{
+    return WriteRaw(path, name, REG_DWORD, &value, sizeof(value));
+}
+
 std::vector<std::pair<std::wstring, RegValue>> KeySnapshot(const wchar_t* path)
 {
     std::vector<std::pair<std::wstring, RegValue>> values;

@@ -131,6 +131,11 @@ struct RegValue {
 };
 bool operator==(const RegValue& a, const RegValue& b);
 RegValue ReadValue(const wchar_t* path, const wchar_t* name);
+// Writes raw bytes with any type (the key is created).
+bool WriteRaw(const wchar_t* path, const wchar_t* name, DWORD type, const void* data, DWORD bytes);
+// Writes text as REG_SZ (or `type`) with its terminating NUL.
+bool WriteText(const wchar_t* path, const wchar_t* name, const std::wstring& text, DWORD type = REG_SZ);
+bool WriteDword(const wchar_t* path, const wchar_t* name, DWORD value);
 // Every value of the key, in the registry's order; empty when the key is missing.
 std::vector<std::pair<std::wstring, RegValue>> KeySnapshot(const wchar_t* path);
 void DeleteTree(const wchar_t* subKey);
