@@ -4,6 +4,7 @@
 #include <wchar.h>
 
 #include "tournament_data.h"
+#include "web_address.h"
 
 namespace {
 
@@ -18,9 +19,7 @@ const DWORD kWholeRequestMs = 30000; // everything: redirects, the proxy's login
 // exchange record is left to WinHTTP rather than freed under it.
 const DWORD kLetGoMs = kConnectTimeoutMs + kStepTimeoutMs + 2000;
 const int kMaxRedirects = 5;
-const DWORD kUrlUnits = 2048;
 const DWORD kHostUnits = 256;
-const DWORD kDefaultProxyPort = 80;
 // Winsock's errors (winsock2.h), which Wine's WinHTTP passes through as they are.
 enum WinsockError : DWORD {
     kWinsockNetworkUnreachable = 10051,
@@ -283,40 +282,6 @@ bool CrackTarget(const Fetcher& f, const WCHAR* url, Target* target)
     return true;
 }
 
-// The absolute URL that a Location names, relative to `base` (an URL that cracked).
-// False when it does not fit.
-bool ResolveLocation(const WCHAR* base, const WCHAR* location, WCHAR* target)
-{
-    const WCHAR* end = location + wcscspn(location, L":/?#");
-    int keep; // units of `base` in front of `location`
-    const WCHAR* prefix = L"";
-    const WCHAR* authority = wcsstr(base, L"://");
-    if (*end == L':' || !authority) {
-        keep = 0; // an absolute URL; its scheme is checked with the next request
-    } else {
-        authority += 3;
-        const WCHAR* path = authority + wcscspn(authority, L"/?#");
-        if (location[0] == L'/' && location[1] == L'/') {
-            keep = static_cast<int>(authority - 2 - base); // the scheme and its colon
-        } else if (location[0] == L'/') {
-            keep = static_cast<int>(path - base);
-        } else {
-            const WCHAR* folderEnd = path + wcscspn(path, L"?#");
-            while (folderEnd > path && folderEnd[-1] != L'/')
-                --folderEnd;
-            keep = static_cast<int>(folderEnd - base);
-            if (folderEnd == path)
-                prefix = L"/";
-        }
-    }
-    if (keep + lstrlenW(prefix) + lstrlenW(location) >= static_cast<int>(kUrlUnits))
-        return false;
-    lstrcpynW(target, base, keep + 1);
-    lstrcatW(target, prefix);
-    lstrcatW(target, location);
-    return true;
-}
-
 // The user's Internet settings for this URL: the configuration script or the
 // detected one first, then the fixed proxy with its exceptions. True when the
 // request goes through a proxy.
@@ -486,7 +451,7 @@ FetchOutcome Converse(Fetcher& f, HINTERNET request, const WCHAR* url, WCHAR* ne
         DWORD bytes = sizeof(location);
         return api.QueryHeaders(request, WINHTTP_QUERY_LOCATION, WINHTTP_HEADER_NAME_BY_INDEX, location, &bytes,
                                 WINHTTP_NO_HEADER_INDEX) &&
-                       ResolveLocation(url, location, next)
+                       ResolveLocation(url, location, next, kUrlUnits)
                    ? FETCH_OK
                    : FETCH_BAD_REDIRECT;
     }
@@ -564,41 +529,6 @@ void CloseSession(Fetcher& f)
 }
 
 } // namespace
-
-bool ReadProxyServer(const WCHAR* text, WCHAR* server, DWORD units)
-{
-    if (!wcsncmp(text, L"http://", 7))
-        text += 7;
-    // A name or IPv4 address, or an IPv6 address in brackets.
-    bool bracketed = text[0] == L'[';
-    const WCHAR* allowed = bracketed ? L"0123456789abcdefABCDEF:." : L"-._";
-    const WCHAR* hostEnd = bracketed ? wcschr(text, L']') : text + wcscspn(text, L":");
-    if (!hostEnd || hostEnd == text + bracketed)
-        return false;
-    for (const WCHAR* c = text + bracketed; c < hostEnd; ++c) {
-        bool alphanumeric = (*c >= L'a' && *c <= L'z') || (*c >= L'A' && *c <= L'Z') || (*c >= L'0' && *c <= L'9');
-        if (!(alphanumeric && !bracketed) && !wcschr(allowed, *c))
-            return false;
-    }
-    hostEnd += bracketed;
-    DWORD port = kDefaultProxyPort;
-    if (*hostEnd == L':') {
-        const WCHAR* digits = hostEnd + 1;
-        int count = 0;
-        for (port = 0; count < 6 && digits[count] >= L'0' && digits[count] <= L'9'; ++count)
-            port = port * 10 + static_cast<DWORD>(digits[count] - L'0');
-        if (!count || digits[count] || port < 1 || port > 65535)
-            return false;
-    } else if (*hostEnd) {
-        return false;
-    }
-    int hostLength = static_cast<int>(hostEnd - text);
-    if (static_cast<DWORD>(hostLength) + 7 > units)
-        return false;
-    lstrcpynW(server, text, hostLength + 1);
-    wsprintfW(server + hostLength, L":%lu", port);
-    return true;
-}
 
 void Fetch(const FetchSettings& settings, const WCHAR* ifModifiedSince, bool statusOnly, HANDLE cancel,
            FetchAnswer* answer)

@@ -50,11 +50,6 @@ struct FetchAnswer {
     WCHAR lastModified[kGmtTextUnits]; // the 200's Last-Modified when it is a real date, else empty
 };
 
-// "host", "host:port" or "[v6 address]:port", optionally after "http://", into
-// "host:port" (port 80 when none is given). False for anything else: an empty
-// text, a port that is no number from 1 to 65535, blanks, a path.
-bool ReadProxyServer(const WCHAR* text, WCHAR* server, DWORD units);
-
 // GETs settings.url, with If-Modified-Since when ifModifiedSince is not empty.
 // With statusOnly the body is not read. `cancel` ends it (FETCH_CANCELLED) within
 // a few milliseconds. The caller frees *answer with FreeFetchAnswer.

@@ -16,6 +16,10 @@ const int kMatchFields = 16;
 const int kMaxLineBytes = 512;
 // Kick-off times in the file are South African time, UTC+2 all year.
 const ULONGLONG kLocalOffsetTicks = 120 * kTicksPerMinute;
+// How long a match lasts, kick-off to final whistle (see MatchEnd).
+const ULONGLONG kRegularLength = 120 * kTicksPerMinute;
+const ULONGLONG kExtraTimeLength = 160 * kTicksPerMinute;
+const ULONGLONG kShootoutLength = 175 * kTicksPerMinute;
 
 // FIFA's bracket: where the home and away teams of matches 49..64 come from.
 const KnockoutSource kBracket[kMatchCount - kFirstKnockoutMatch + 1][2] = {
@@ -420,6 +424,27 @@ int MatchLoser(const Match& match)
     if (winner == kNoTeam)
         return kNoTeam;
     return winner == match.home ? match.away : match.home;
+}
+
+ULONGLONG MatchEnd(const Match& match)
+{
+    if (match.penalties.home != kNoGoals)
+        return match.kickoff + kShootoutLength;
+    if (match.extra.home != kNoGoals)
+        return match.kickoff + kExtraTimeLength;
+    return match.kickoff + kRegularLength;
+}
+
+MatchState MatchStateAt(const Match& match, ULONGLONG now)
+{
+    if (now < match.kickoff)
+        return MATCH_AHEAD;
+    return now < MatchEnd(match) ? MATCH_UNDER_WAY : MATCH_OVER;
+}
+
+bool OverWithResult(const Match& match, ULONGLONG now)
+{
+    return MatchStateAt(match, now) == MATCH_OVER && HasResult(match);
 }
 
 void GetKnockoutSources(int number, KnockoutSource* home, KnockoutSource* away)

@@ -72,6 +72,16 @@ int MatchWinner(const Match& match);
 int MatchLoser(const Match& match);
 bool HasResult(const Match& match);
 
+// A match counts as over 2 h after its kick-off (90 minutes, half-time and stoppage
+// time), 2 h 40 min when it went to extra time and 2 h 55 min when a shoot-out
+// followed; until then it is under way. Without a result in the data it stays at
+// 2 h, and the widget shows "–:–" until a result arrives.
+ULONGLONG MatchEnd(const Match& match);
+enum MatchState { MATCH_AHEAD, MATCH_UNDER_WAY, MATCH_OVER };
+MatchState MatchStateAt(const Match& match, ULONGLONG now);
+// Over at `now` with its result in the data: it counts in tables and the bracket.
+bool OverWithResult(const Match& match, ULONGLONG now);
+
 // How a knock-out team is found: a group's winner or runner-up, or the winner or
 // loser of an earlier match (FIFA's bracket of this tournament).
 struct KnockoutSource {

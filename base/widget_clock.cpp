@@ -57,8 +57,15 @@ bool ParseReplayDate(const WCHAR* commandLine, ULONGLONG* utc)
         at[7] != L'-' || !ReadDigits(at + 8, 2, &local.wDay))
         return false;
     if (at[10] == L'T') {
-        if (!ReadDigits(at + 11, 2, &local.wHour) || at[13] != L':' || !ReadDigits(at + 14, 2, &local.wMinute) ||
-            !EndsWord(at[16]))
+        if (!ReadDigits(at + 11, 2, &local.wHour) || at[13] != L':' || !ReadDigits(at + 14, 2, &local.wMinute))
+            return false;
+        const WCHAR* end = at + 16;
+        if (*end == L':') {
+            if (!ReadDigits(end + 1, 2, &local.wSecond) || local.wSecond > 59)
+                return false;
+            end += 3;
+        }
+        if (!EndsWord(*end))
             return false;
     } else if (!EndsWord(at[10])) {
         return false;
@@ -113,7 +120,12 @@ ULONGLONG LocalDayNumber(ULONGLONG utc)
 
 ULONGLONG LocalDayStart(ULONGLONG day)
 {
-    SYSTEMTIME midnight = {};
-    TicksToRecord(day * kTicksPerDay, &midnight);
-    return FixedZoneToUtc(midnight);
+    return LocalDayHour(day, 0);
+}
+
+ULONGLONG LocalDayHour(ULONGLONG day, int hour)
+{
+    SYSTEMTIME local = {};
+    TicksToRecord(day * kTicksPerDay + static_cast<ULONGLONG>(hour) * kTicksPerHour, &local);
+    return FixedZoneToUtc(local);
 }

@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-// "/date=YYYY-MM-DD" or "/date=YYYY-MM-DDTHH:MM" anywhere in the command line, read
-// as fixed-zone time: true with that moment. False for none or a malformed one.
+// "/date=YYYY-MM-DD", "/date=YYYY-MM-DDTHH:MM" or "/date=YYYY-MM-DDTHH:MM:SS"
+// anywhere in the command line, read as fixed-zone time: true with that moment. False for none or a malformed one.
 bool ParseReplayDate(const WCHAR* commandLine, ULONGLONG* utc);
 
 // Starts the clock at the replay moment of the command line, else at the real time.
@@ -21,5 +21,6 @@ void ToFixedZone(ULONGLONG utc, SYSTEMTIME* local);
 ULONGLONG FixedZoneToUtc(const SYSTEMTIME& local);
 // Whole fixed-zone days since 1601: equal for moments of the same calendar day there.
 ULONGLONG LocalDayNumber(ULONGLONG utc);
-// The moment the fixed-zone day `day` begins.
+// The moment the fixed-zone day `day` begins, and the moment it reaches hour:00.
 ULONGLONG LocalDayStart(ULONGLONG day);
+ULONGLONG LocalDayHour(ULONGLONG day, int hour);

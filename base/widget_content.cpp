@@ -1,15 +1,15 @@
 #include "widget_content.h"
 
 #include "date_texts.h"
+#include "group_standings.h"
 #include "widget_clock.h"
 
 namespace {
 
 const ULONGLONG kTicksPerHour = 60 * kTicksPerMinute;
-const ULONGLONG kRegularLength = 120 * kTicksPerMinute;
-const ULONGLONG kExtraTimeLength = 160 * kTicksPerMinute;
-const ULONGLONG kShootoutLength = 175 * kTicksPerMinute;
 const ULONGLONG kNever = ~0ULL;
+const int kEveningHour = 18;   // a kick-off from 18:00 on is the evening's
+const int kNightEndsHour = 6;  // the evening's matches stay on the match day until 06:00
 
 const WCHAR kTitle[] = L"Чемпионат мира по футболу 2010";
 const WCHAR kVersus[] = L" — ";
@@ -97,20 +97,6 @@ ULONGLONG MatchDay(const Match& match)
     return LocalDayNumber(match.kickoff);
 }
 
-bool OverWithResult(const Match& match, ULONGLONG now)
-{
-    return MatchStateAt(match, now) == MATCH_OVER && HasResult(match);
-}
-
-bool GroupComplete(const TournamentData& data, int group, ULONGLONG now)
-{
-    for (const Match& match : data.matches) {
-        if (match.stage == STAGE_GROUP && match.group == group && !OverWithResult(match, now))
-            return false;
-    }
-    return true;
-}
-
 // A knock-out team is named once the match that sends it there is decided.
 bool SourceDecided(const TournamentData& data, const KnockoutSource& source, ULONGLONG now)
 {
@@ -186,57 +172,6 @@ void AddResult(WCHAR* cell, const Match& match, ULONGLONG now)
     }
 }
 
-struct Standing {
-    int team;
-    int played, goalsFor, goalsAgainst, points;
-};
-
-bool Ahead(const Standing& a, const Standing& b)
-{
-    if (a.points != b.points)
-        return a.points > b.points;
-    int da = a.goalsFor - a.goalsAgainst, db = b.goalsFor - b.goalsAgainst;
-    if (da != db)
-        return da > db;
-    return a.goalsFor > b.goalsFor;
-}
-
-void Count(Standing* standing, int goalsFor, int goalsAgainst)
-{
-    ++standing->played;
-    standing->goalsFor += goalsFor;
-    standing->goalsAgainst += goalsAgainst;
-    standing->points += goalsFor > goalsAgainst ? 3 : goalsFor == goalsAgainst ? 1 : 0;
-}
-
-// The group's table from the matches over at `now`: points, goal difference, goals
-// scored; teams still level keep their draw order.
-void GroupStandings(const TournamentData& data, int group, ULONGLONG now, Standing* table)
-{
-    int n = 0;
-    for (int t = 0; t < kTeamCount && n < kTeamsPerGroup; ++t) {
-        if (data.teams[t].group == group)
-            table[n++] = Standing{ t, 0, 0, 0, 0 };
-    }
-    for (const Match& match : data.matches) {
-        if (match.stage != STAGE_GROUP || match.group != group || !OverWithResult(match, now))
-            continue;
-        for (int i = 0; i < n; ++i) {
-            if (table[i].team == match.home)
-                Count(&table[i], match.regular.home, match.regular.away);
-            else if (table[i].team == match.away)
-                Count(&table[i], match.regular.away, match.regular.home);
-        }
-    }
-    for (int i = 1; i < n; ++i) { // insertion sort: stable
-        Standing moving = table[i];
-        int j = i;
-        for (; j > 0 && Ahead(moving, table[j - 1]); --j)
-            table[j] = table[j - 1];
-        table[j] = moving;
-    }
-}
-
 // ---------------------------------------------------------------------------------
 // Building the view.
 
@@ -244,6 +179,7 @@ struct Builder {
     const TournamentData& data;
     ULONGLONG now;
     ULONGLONG today;
+    ULONGLONG nightEnds; // today's 06:00: until then the evening before is still on
     WidgetView* view;
     const Match* byKickoff[kMatchCount]; // in order of kick-off, then number
 };
@@ -345,6 +281,38 @@ bool AddDayMatches(Builder& b, ULONGLONG day)
     return stage >= 0;
 }
 
+// A match of an earlier day that today's match day still shows: one under way, and
+// until 06:00 one that kicked off the evening before (the late matches run past
+// midnight, and the night after them is when their results are looked for).
+bool CarriedOver(const Builder& b, const Match& match)
+{
+    ULONGLONG day = MatchDay(match);
+    if (day >= b.today)
+        return false;
+    if (MatchStateAt(match, b.now) == MATCH_UNDER_WAY)
+        return true;
+    return b.now < b.nightEnds && day + 1 == b.today && LocalOf(match.kickoff).wHour >= kEveningHour;
+}
+
+// The carried-over matches, each stage under its name and day ("Финал, 11 июля").
+bool AddCarriedOver(Builder& b)
+{
+    int stage = -1;
+    for (const Match* match : b.byKickoff) {
+        if (!CarriedOver(b, *match))
+            continue;
+        if (match->stage != stage) {
+            stage = match->stage;
+            ViewLine* heading = AddLine(b, LINE_HEADING);
+            Add(heading->cell[0], kStageNames[stage]);
+            Add(heading->cell[0], L", ");
+            AddDate(heading->cell[0], LocalOf(match->kickoff));
+        }
+        AddMatchLine(b, *match, false, false);
+    }
+    return stage >= 0;
+}
+
 // "Следующий матч через 2 ч 15 мин" (with its day when that is not today) and the
 // matches that kick off then.
 void AddNextMatches(Builder& b)
@@ -432,26 +400,34 @@ void AddMatchesPage(Builder& b)
         AddMatchWithDay(b, b.data.matches[kMatchCount - 2]);
         return;
     }
-    if (!AddDayMatches(b, b.today))
+    bool carried = AddCarriedOver(b);
+    if (!AddDayMatches(b, b.today) && !carried)
         Add(AddLine(b, LINE_NOTE)->cell[0], L"Сегодня матчей нет");
     ULONGLONG next = NextKickoff(b);
     if (next != kNever && LocalDayNumber(next) != b.today)
         AddNextMatches(b);
 }
 
-// The header and only what comes next.
+// The header and only what is on now and next: the match day's carried-over matches
+// and today's under way, then the next kick-off.
 void AddCollapsed(Builder& b)
 {
     const Match& final = b.data.matches[kMatchCount - 1];
     ULONGLONG firstDay = MatchDay(*b.byKickoff[0]);
-    if (b.today < firstDay)
+    if (b.today < firstDay) {
         AddDaysToStart(b, firstDay);
-    else if (MatchStateAt(final, b.now) == MATCH_OVER)
+        return;
+    }
+    if (MatchStateAt(final, b.now) == MATCH_OVER) {
         AddChampion(b);
-    else if (NextKickoff(b) != kNever)
-        AddNextMatches(b);
-    else
-        AddMatchLine(b, final, false, false); // the final under way
+        return;
+    }
+    AddCarriedOver(b);
+    for (const Match* match : b.byKickoff) {
+        if (MatchDay(*match) == b.today && MatchStateAt(*match, b.now) == MATCH_UNDER_WAY)
+            AddMatchLine(b, *match, false, false);
+    }
+    AddNextMatches(b);
 }
 
 void AddGroupsPage(Builder& b)
@@ -499,22 +475,6 @@ void AddKnockoutPage(Builder& b)
 }
 
 } // namespace
-
-ULONGLONG MatchEnd(const Match& match)
-{
-    if (match.penalties.home != kNoGoals)
-        return match.kickoff + kShootoutLength;
-    if (match.extra.home != kNoGoals)
-        return match.kickoff + kExtraTimeLength;
-    return match.kickoff + kRegularLength;
-}
-
-MatchState MatchStateAt(const Match& match, ULONGLONG now)
-{
-    if (now < match.kickoff)
-        return MATCH_AHEAD;
-    return now < MatchEnd(match) ? MATCH_UNDER_WAY : MATCH_OVER;
-}
 
 const WCHAR* RussianPlural(ULONGLONG n, const WCHAR* one, const WCHAR* few, const WCHAR* many)
 {
@@ -589,12 +549,14 @@ void BuildWidgetView(const TournamentData& data, ULONGLONG now, const ViewChoice
 {
     view->lineCount = 0;
     view->nextChange = kNever;
-    Builder b = { data, now, LocalDayNumber(now), view, {} };
+    ULONGLONG today = LocalDayNumber(now);
+    Builder b = { data, now, today, LocalDayHour(today, kNightEndsHour), view, {} };
     SortByKickoff(b);
 
     // Every moment at which some page reads differently, whichever is shown: the
     // next day, kick-offs, ends and reminders.
     ChangeAt(b, LocalDayStart(b.today + 1));
+    ChangeAt(b, b.nightEnds);
     for (const Match& match : data.matches) {
         ChangeAt(b, match.kickoff - kReminderLead);
         ChangeAt(b, match.kickoff);

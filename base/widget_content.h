@@ -57,16 +57,8 @@ struct WidgetView {
 
 void BuildWidgetView(const TournamentData& data, ULONGLONG now, const ViewChoice& choice, WidgetView* view);
 
-// The rules the lines follow.
+// The rules the lines follow (when a match is over: tournament_data.h).
 //
-// A match counts as over 2 h after its kick-off (90 minutes, half-time and stoppage
-// time), 2 h 40 min when it went to extra time and 2 h 55 min when a shoot-out
-// followed; until then it is under way. Without a result in the data it stays at
-// 2 h, and the widget shows "–:–" until a result arrives.
-ULONGLONG MatchEnd(const Match& match);
-enum MatchState { MATCH_AHEAD, MATCH_UNDER_WAY, MATCH_OVER };
-MatchState MatchStateAt(const Match& match, ULONGLONG now);
-
 // The Russian noun form for a count: 1 день, 2 дня, 5 дней, 11 дней, 21 день.
 const WCHAR* RussianPlural(ULONGLONG n, const WCHAR* one, const WCHAR* few, const WCHAR* many);
 

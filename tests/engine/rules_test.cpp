@@ -5,9 +5,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "base/group_standings.h"
 #include "base/tournament_data.h"
+#include "base/web_address.h"
 #include "base/widget_clock.h"
 #include "base/widget_content.h"
 #include "test_support.h"
@@ -120,8 +124,11 @@ TEST(Rules, ReplayDateIsFixedZoneTimeAndMalformedOnesAreIgnored)
     EXPECT_EQ(Utc(2010, 6, 11, 13, 30), utc); // summer time: UTC+4
     ASSERT_TRUE(ParseReplayDate(L"/date=2010-01-15 x", &utc));
     EXPECT_EQ(Utc(2010, 1, 14, 21, 0), utc); // winter: UTC+3
+    ASSERT_TRUE(ParseReplayDate(L"/date=2010-06-11T17:44:58", &utc));
+    EXPECT_EQ(Utc(2010, 6, 11, 13, 44) + 58 * 10000000ULL, utc);
     for (const wchar_t* bad : { L"/date=2010-6-11", L"/date=2010-06-31", L"/date=2010-06-11T24:00",
-                                L"/date=2010-06-11T17:3", L"/date=2010-06-11X", L"/date=", L"/DATE=2010-06-11" })
+                                L"/date=2010-06-11T17:3", L"/date=2010-06-11X", L"/date=", L"/DATE=2010-06-11",
+                                L"/date=2010-06-11T17:30:60", L"/date=2010-06-11T17:30:5", L"/date=2010-06-11T17:30:" })
         EXPECT_FALSE(ParseReplayDate(bad, &utc)) << qt::WideToUtf8(bad);
 }
 
@@ -160,6 +167,158 @@ TEST(Rules, BuiltInDataIsCompleteAndOneBadLineRejectsTheWholeFile)
                                 "64,final,,2010-07-11,20:30,2010-07-11T18:30Z,,,,,,,,");
     EXPECT_TRUE(Read(early, &data));
     EXPECT_EQ(kNoTeam, MatchWinner(data.matches[kMatchCount - 1]));
+}
+
+// The widget's lines at a Moscow moment, each line's cells joined as a reader hears them.
+std::vector<std::wstring> ViewAt(const TournamentData& data, WORD month, WORD day, WORD hour, WORD minute,
+                                 bool collapsed = false, ULONGLONG* nextChange = nullptr)
+{
+    SYSTEMTIME local = { 2010, month, 0, day, hour, minute, 0, 0 };
+    ViewChoice choice = { PAGE_MATCHES, 0, collapsed };
+    static WidgetView view;
+    BuildWidgetView(data, FixedZoneToUtc(local), choice, &view);
+    if (nextChange)
+        *nextChange = view.nextChange;
+    std::vector<std::wstring> lines;
+    for (int i = 0; i < view.lineCount; ++i) {
+        std::wstring text;
+        for (const WCHAR* cell : view.lines[i].cell) {
+            if (cell[0])
+                text += (text.empty() ? L"" : L" ") + std::wstring(cell);
+        }
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+bool Has(const std::vector<std::wstring>& lines, const std::wstring& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+TournamentData BuiltInData()
+{
+    TournamentData data = {};
+    EXPECT_TRUE(Read(BuiltInDataFile(), &data));
+    return data;
+}
+
+// The late matches run past midnight: the match day keeps them, under way and then
+// with their results until 06:00, beside the new day's matches.
+TEST(MatchDay, LateMatchesStayOnTodayUntilSixInTheMorning)
+{
+    const TournamentData data = BuiltInData();
+    const struct {
+        WORD month, day, hour, minute;
+        std::vector<std::wstring> shown, gone;
+    } moments[] = {
+        { 6, 23, 0, 10,
+          { L"Групповой этап, 22 июня", L"22:30 Нигерия — Южная Корея идёт", L"22:30 Греция — Аргентина идёт",
+            L"18:00 Мексика — Уругвай 0:1", L"22:30 Гана — Германия" },
+          { L"Сегодня матчей нет" } },
+        { 6, 23, 1, 0,
+          { L"22:30 Нигерия — Южная Корея 2:2", L"22:30 Греция — Аргентина 0:2", L"18:00 Франция — ЮАР 1:2" },
+          { L"Сегодня матчей нет" } },
+        { 6, 23, 6, 0, { L"22:30 Гана — Германия" }, { L"Групповой этап, 22 июня", L"22:30 Греция — Аргентина 0:2" } },
+        { 7, 3, 1, 0,
+          { L"1/4 финала, 2 июля", L"22:30 Уругвай — Гана идёт", L"18:00 Нидерланды — Бразилия 2:1",
+            L"18:00 Аргентина — Германия через 17 ч" },
+          {} },
+        { 7, 12, 0, 30, { L"Финал, 11 июля", L"22:30 Нидерланды — Испания идёт" }, { L"Сегодня матчей нет" } },
+        { 7, 12, 1, 30, { L"Испания — чемпион мира", L"22:30 Нидерланды — Испания 0:1 д.в." }, {} },
+    };
+    for (const auto& m : moments) {
+        auto lines = ViewAt(data, m.month, m.day, m.hour, m.minute);
+        for (const auto& line : m.shown)
+            EXPECT_TRUE(Has(lines, line)) << m.day << "." << m.month << " " << m.hour << ":" << m.minute << " lacks "
+                                          << qt::WideToUtf8(line);
+        for (const auto& line : m.gone)
+            EXPECT_FALSE(Has(lines, line)) << m.day << "." << m.month << " shows " << qt::WideToUtf8(line);
+    }
+    // The header keeps the calendar day; the view changes again at 06:00 at the latest.
+    ULONGLONG change = 0;
+    auto night = ViewAt(data, 6, 23, 1, 0, false, &change);
+    EXPECT_EQ(L"среда, 23 июня", night[1]);
+    SYSTEMTIME six = { 2010, 6, 0, 23, 6, 0, 0, 0 };
+    EXPECT_LE(change, FixedZoneToUtc(six));
+    // Collapsed, the same rule: the final under way after midnight, then the champion.
+    EXPECT_TRUE(Has(ViewAt(data, 7, 12, 0, 30, true), L"22:30 Нидерланды — Испания идёт"));
+    EXPECT_TRUE(Has(ViewAt(data, 6, 23, 1, 0, true), L"22:30 Греция — Аргентина 0:2"));
+    EXPECT_TRUE(Has(ViewAt(data, 6, 22, 19, 0, true), L"18:00 Мексика — Уругвай идёт"));
+}
+
+std::vector<std::string> GroupOrder(const TournamentData& data, int group, ULONGLONG now)
+{
+    Standing table[kTeamsPerGroup];
+    GroupStandings(data, group, now, table);
+    std::vector<std::string> codes;
+    for (const Standing& s : table)
+        codes.push_back(data.teams[s.team].code);
+    return codes;
+}
+
+TEST(GroupOrder, FinalTablesAsPublishedAndTheMatchesBetweenLevelTeams)
+{
+    TournamentData data = BuiltInData();
+    const ULONGLONG after = Utc(2010, 7, 20, 0, 0);
+    const std::vector<std::string> published[kGroupCount] = {
+        { "URU", "MEX", "RSA", "FRA" }, { "ARG", "KOR", "GRE", "NGA" }, { "USA", "ENG", "SVN", "ALG" },
+        { "GER", "GHA", "AUS", "SRB" }, { "NED", "JPN", "DEN", "CMR" }, { "PAR", "SVK", "NZL", "ITA" },
+        { "BRA", "POR", "CIV", "PRK" }, { "ESP", "CHI", "SUI", "HON" },
+    };
+    for (int group = 0; group < kGroupCount; ++group)
+        EXPECT_EQ(published[group], GroupOrder(data, group, after)) << "group " << group;
+
+    // Group A replayed so that South Africa and Mexico end level on points (4), goal
+    // difference (0) and goals (2): Mexico won the match between them, so Mexico is
+    // ahead although South Africa comes first in the draw.
+    const struct {
+        int number;
+        signed char home, away;
+    } results[] = { { 1, 0, 1 }, { 2, 3, 0 }, { 17, 2, 1 }, { 18, 0, 0 }, { 33, 1, 2 }, { 34, 0, 0 } };
+    for (const auto& r : results)
+        data.matches[r.number - 1].regular = { r.home, r.away };
+    EXPECT_EQ((std::vector<std::string>{ "URU", "MEX", "RSA", "FRA" }), GroupOrder(data, 0, after));
+    // Level in the match between them too (a draw): the draw order stands.
+    data.matches[0].regular = { 1, 1 };
+    data.matches[32].regular = { 0, 2 }; // Mexico: 1:1, 0:2, 0:0 - 2 points
+    data.matches[16].regular = { 1, 2 }; // South Africa: 1:1, 1:2, 0:0 - 2 points
+    EXPECT_EQ((std::vector<std::string>{ "URU", "RSA", "MEX", "FRA" }), GroupOrder(data, 0, after));
+}
+
+TEST(WebAddress, LocationsResolveAsTheStandardSays)
+{
+    const wchar_t base[] = L"http://h/data/wc.csv?old=1#top";
+    const struct {
+        const wchar_t* location;
+        const wchar_t* target;
+    } cases[] = {
+        { L"?v=2", L"http://h/data/wc.csv?v=2" },
+        { L"#part", L"http://h/data/wc.csv?old=1#part" },
+        { L"", L"http://h/data/wc.csv?old=1" },
+        { L"new.csv", L"http://h/data/new.csv" },
+        { L"./new.csv?x", L"http://h/data/new.csv?x" },
+        { L"../up.csv", L"http://h/up.csv" },
+        { L"../../../up.csv", L"http://h/up.csv" },
+        { L"/root/a/./b/../c.csv", L"http://h/root/a/c.csv" },
+        { L"//other:8080/x.csv", L"http://other:8080/x.csv" },
+        { L"https://s.example/a/../b.csv", L"https://s.example/b.csv" },
+        { L"sub/", L"http://h/data/sub/" },
+        { L".", L"http://h/data/" },
+        { L"..", L"http://h/" },
+    };
+    for (const auto& c : cases) {
+        wchar_t target[kUrlUnits] = L"garbage";
+        EXPECT_TRUE(ResolveLocation(base, c.location, target, kUrlUnits)) << qt::WideToUtf8(c.location);
+        EXPECT_STREQ(c.target, target) << qt::WideToUtf8(c.location);
+    }
+    wchar_t target[kUrlUnits];
+    EXPECT_TRUE(ResolveLocation(L"http://h", L"x.csv", target, kUrlUnits));
+    EXPECT_STREQ(L"http://h/x.csv", target);
+    // Too long for the buffer: refused, nothing half-written.
+    wchar_t small[16];
+    EXPECT_FALSE(ResolveLocation(base, L"a-rather-long-name.csv", small, 16));
+    EXPECT_STREQ(L"", small);
 }
 
 } // namespace

@@ -1,0 +1,19 @@
+// A group's table at a moment, from the group matches over by then. The order is the
+// 2010 regulations': points, goal difference, goals scored; then, among the teams
+// still level on all three, the points, goal difference and goals scored of the
+// matches between them; then the draw order, which stands in for the drawing of lots.
+#pragma once
+
+#include <windows.h>
+
+#include "tournament_data.h"
+
+struct Standing {
+    int team; // index into the data's teams
+    int played, goalsFor, goalsAgainst, points;
+};
+
+// The group's four teams, first to last.
+void GroupStandings(const TournamentData& data, int group, ULONGLONG now, Standing* table);
+// Every match of the group over with its result at `now`.
+bool GroupComplete(const TournamentData& data, int group, ULONGLONG now);
