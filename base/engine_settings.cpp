@@ -68,6 +68,35 @@ bool WriteSettingText(const WCHAR* key, const WCHAR* name, const WCHAR* text)
     return SetValue(key, name, REG_SZ, text, (lstrlenW(text) + 1) * static_cast<DWORD>(sizeof(WCHAR)));
 }
 
+bool CopySettingValue(const WCHAR* fromKey, const WCHAR* fromName, const WCHAR* toKey, const WCHAR* toName)
+{
+    HKEY opened;
+    LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, fromKey, 0, KEY_QUERY_VALUE, &opened);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return DeleteSetting(toKey, toName);
+    if (status != ERROR_SUCCESS)
+        return false;
+    DWORD type = REG_NONE, size = 0;
+    status = RegQueryValueExW(opened, fromName, nullptr, &type, nullptr, &size);
+    BYTE* data = nullptr;
+    if (status == ERROR_SUCCESS && size <= kMaxCopiedBytes) {
+        // One byte more than asked for: a value that grew meanwhile fails, never cut.
+        DWORD room = size + 1;
+        data = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, room));
+        status = data ? RegQueryValueExW(opened, fromName, nullptr, &type, data, &room) : ERROR_NOT_ENOUGH_MEMORY;
+        size = room;
+    }
+    RegCloseKey(opened);
+    bool copied = false;
+    if (status == ERROR_FILE_NOT_FOUND)
+        copied = DeleteSetting(toKey, toName);
+    else if (status == ERROR_SUCCESS && data)
+        copied = SetValue(toKey, toName, type, data, size);
+    if (data)
+        HeapFree(GetProcessHeap(), 0, data);
+    return copied;
+}
+
 bool DeleteSetting(const WCHAR* key, const WCHAR* name)
 {
     HKEY opened;

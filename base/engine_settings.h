@@ -14,8 +14,9 @@
 #define VALUE_WIDGET_TOP            L"widget_top"             // REG_DWORD (signed), screen pixels
 #define VALUE_USE_CUSTOM_WALLPAPER  L"b_use_custom_wallpaper" // REG_DWORD, non-zero: ours is set
 #define VALUE_SAVED_WALLPAPER       L"saved_wallpaper"        // REG_SZ, the user's picture
-#define VALUE_SAVED_WALLPAPER_STYLE L"saved_wallpaper_style"  // REG_SZ, its WallpaperStyle
-#define VALUE_SAVED_TILE_WALLPAPER  L"saved_tile_wallpaper"   // REG_SZ, its TileWallpaper
+#define VALUE_SAVED_WALLPAPER_STYLE L"saved_wallpaper_style"  // its WallpaperStyle, type and bytes as they were
+#define VALUE_SAVED_TILE_WALLPAPER  L"saved_tile_wallpaper"   // its TileWallpaper, type and bytes as they were
+#define VALUE_SHOWN_WALLPAPER       L"shown_wallpaper"        // REG_SZ, ours as the system names it once set
 #define VALUE_DATA_URL              L"data_url"               // REG_SZ, where fresh data comes from
 #define VALUE_DATA_SOURCE           L"data_cached_url"        // REG_SZ, the address the cached copy is from
 #define VALUE_DATA_LAST_MODIFIED    L"data_last_modified"     // REG_SZ, that copy's Last-Modified
@@ -36,5 +37,10 @@ bool WriteSettingDword(const WCHAR* key, const WCHAR* name, DWORD value);
 // stored data lacks one); false, and text emptied, for anything else.
 bool ReadSettingText(const WCHAR* key, const WCHAR* name, WCHAR* text, DWORD units);
 bool WriteSettingText(const WCHAR* key, const WCHAR* name, const WCHAR* text);
+// Copies a value of any type and size (up to kMaxCopiedBytes) with its type and
+// bytes; an absent value makes the copy absent. False when it could not be read
+// or written.
+bool CopySettingValue(const WCHAR* fromKey, const WCHAR* fromName, const WCHAR* toKey, const WCHAR* toName);
+const DWORD kMaxCopiedBytes = 64 * 1024;
 // True when the value is gone afterwards (also when it never existed).
 bool DeleteSetting(const WCHAR* key, const WCHAR* name);

@@ -7,6 +7,8 @@
 
 #include "engine_settings.h"
 #include "http_fetch.h"
+#include "report_queue.h"
+#include "web_address.h"
 
 namespace {
 
@@ -26,6 +28,7 @@ const GUID kNetworkListManagerInterface = { 0xdcb00000, 0x570f, 0x4a9b,
 // the events exist before the thread does (no queue to wait for at start, nothing
 // to allocate per request), a request made while the worker is busy waits for it,
 // and a request repeated before the worker looks counts once.
+ReportQueue* s_queue; // the worker's reports come back through it: one hold here
 HWND s_window;
 HANDLE s_worker;
 HANDLE s_stop;     // manual-reset: end now
@@ -36,6 +39,7 @@ int s_trayState;   // what the tray was last told; it starts online
 // Handed to the worker, which owns it and everything in it.
 struct WorkerStart {
     HWND window;
+    ReportQueue* queue;          // its own hold on the queue
     HANDLE stop, download, test; // its own duplicates of the main thread's events
     HMODULE module;              // keeps base.dll loaded until the worker's last instruction
 };
@@ -257,13 +261,15 @@ NetworkReport* NewReport(void)
     return report;
 }
 
-// Hands the report to the main thread, which frees it; frees it here when there
-// is nothing in it, when the engine is ending or the post fails.
+// Queues the report for the main thread and tells the window to look; drops it when
+// there is nothing in it or the main thread takes no more. A "look" that cannot be
+// posted leaves the report queued: the next one takes it along.
 void Post(const WorkerStart& worker, NetworkReport* report)
 {
     bool news = report->trayState >= 0 || report->hasData || report->balloon[0];
-    if (!news || WaitForSingleObject(worker.stop, 0) == WAIT_OBJECT_0 ||
-        !PostMessageW(worker.window, WM_NETWORK_REPORT, 0, reinterpret_cast<LPARAM>(report)))
+    if (news && QueueReport(worker.queue, report))
+        PostMessageW(worker.window, WM_NETWORK_REPORT, 0, 0);
+    else
         FreeNetworkReport(report);
 }
 
@@ -388,6 +394,7 @@ DWORD WINAPI NetworkWorker(LPVOID parameter)
     WorkerStart worker = *static_cast<WorkerStart*>(parameter);
     HeapFree(GetProcessHeap(), 0, parameter);
     RunWorker(worker);
+    LetGoOfReportQueue(worker.queue);
     CloseHandle(worker.stop);
     CloseHandle(worker.download);
     CloseHandle(worker.test);
@@ -425,16 +432,21 @@ bool StartNetwork(HWND window)
 {
     s_window = window;
     s_trayState = 0;
+    s_queue = NewReportQueue();
     s_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     s_download = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     s_test = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     WorkerStart* start = static_cast<WorkerStart*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WorkerStart)));
-    if (start && s_stop && s_download && s_test && Duplicate(s_stop, &start->stop) &&
+    if (start && s_queue && s_stop && s_download && s_test && Duplicate(s_stop, &start->stop) &&
         Duplicate(s_download, &start->download) && Duplicate(s_test, &start->test) &&
         GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&NetworkWorker),
                            &start->module)) {
         start->window = window;
+        start->queue = s_queue;
+        HoldReportQueue(s_queue); // the worker's hold, let go by the worker at its end
         s_worker = CreateThread(nullptr, 0, NetworkWorker, start, 0, nullptr);
+        if (!s_worker)
+            LetGoOfReportQueue(s_queue);
     }
     if (s_worker)
         return true;
@@ -470,6 +482,11 @@ bool TrayStateChanges(int state)
     return true;
 }
 
+NetworkReport* TakeNetworkReport(void)
+{
+    return s_queue ? TakeReport(s_queue) : nullptr;
+}
+
 void FreeNetworkReport(NetworkReport* report)
 {
     HeapFree(GetProcessHeap(), 0, report);
@@ -486,8 +503,10 @@ void StopNetwork(void)
     CloseEvent(&s_stop);
     CloseEvent(&s_download);
     CloseEvent(&s_test);
-    MSG message;
-    while (s_window && PeekMessageW(&message, s_window, WM_NETWORK_REPORT, WM_NETWORK_REPORT, PM_REMOVE))
-        FreeNetworkReport(reinterpret_cast<NetworkReport*>(message.lParam));
+    if (s_queue) {
+        CloseReportQueue(s_queue);
+        LetGoOfReportQueue(s_queue);
+        s_queue = nullptr;
+    }
     s_window = nullptr;
 }

@@ -1,7 +1,7 @@
 // The widget online. With a data address (data_url) a worker thread of the engine's
 // own fetches the data file at start, every 30 minutes and when the proxy dialog
-// closes, keeps the cached copy and answers the proxy test; the main thread gets
-// what it found as a posted WM_NETWORK_REPORT and never waits for the network.
+// closes, keeps the cached copy and answers the proxy test; the main thread takes
+// what it found from a queue when told to look, and never waits for the network.
 // Everything here but the worker itself runs on the main thread.
 #pragma once
 
@@ -9,11 +9,13 @@
 
 #include "tournament_data.h"
 
-// Posted to the widget window; lParam is a NetworkReport that the receiver frees
-// with FreeNetworkReport.
+// Posted to the widget window with no parameters: "reports are waiting", nothing
+// more. The reports themselves stay in a queue of this module's until the window
+// takes them, so a message forged by another process finds nothing to read.
 const UINT WM_NETWORK_REPORT = WM_APP + 2;
 
 struct NetworkReport {
+    NetworkReport* next;   // the queue's
     int trayState;         // -1: nothing new; else 0 online, 1 offline
     bool hasData;          // a new data file, already cached, to be shown
     TournamentData data;
@@ -24,8 +26,8 @@ struct NetworkReport {
 // valid; false (data untouched) otherwise.
 bool LoadCachedData(TournamentData* data);
 
-// Starts the worker, which reports to `window`. False when it could not start:
-// the widget then keeps the data it has and makes no request.
+// Starts the worker, which reports to `window` through the queue. False when it
+// could not start: the widget then keeps the data it has and makes no request.
 bool StartNetwork(HWND window);
 // The proxy dialog closed: settings read again, a download now.
 void RequestDownload(void);
@@ -34,9 +36,11 @@ void RequestProxyTest(void);
 // True when `state` (a report's trayState) differs from what the tray was last
 // told, which it then is; the tray starts online.
 bool TrayStateChanges(int state);
+// The oldest report not yet taken, or null; the caller frees it.
+NetworkReport* TakeNetworkReport(void);
 void FreeNetworkReport(NetworkReport* report);
 // Cancels what the worker is doing and waits for its end, at most 0.9 s; drops
-// the reports not yet handled. Called before the window is destroyed. A worker
+// the reports not yet taken. Called before the window is destroyed. A worker
 // still inside a call it cannot leave (Wine's WinHTTP finishing a receive, a
 // proxy script being fetched) ends by itself soon after, keeping base.dll loaded
 // until it has.

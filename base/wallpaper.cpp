@@ -67,23 +67,50 @@ bool ReadCurrentWallpaper(WCHAR* path, DWORD units)
     return static_cast<DWORD>(lstrlenW(path)) < units - 1;
 }
 
-// Copies a text value from one key to another; a value that is absent (or of
-// another type or size, which reads as absent) makes the copy absent too.
-bool CopySettingText(const WCHAR* fromKey, const WCHAR* fromName, const WCHAR* toKey, const WCHAR* toName)
+// The user's wallpaper as it stands ("" for none): the Wallpaper value that the
+// system's settings write and the next logon shows, else the system's own answer.
+// False when it cannot be told in full.
+bool ReadUsersWallpaper(WCHAR* path, DWORD units)
 {
-    WCHAR text[kSettingTextUnits];
-    if (ReadSettingText(fromKey, fromName, text, kSettingTextUnits))
-        return WriteSettingText(toKey, toName, text);
-    return DeleteSetting(toKey, toName);
+    if (ReadSettingText(DESKTOP_KEY, VALUE_WALLPAPER, path, units))
+        return static_cast<DWORD>(lstrlenW(path)) < units - 1;
+    return ReadCurrentWallpaper(path, units);
 }
 
-// Puts back the remembered style and file. An unreadable record gives no wallpaper
-// and the system's default style: safe, and it takes our picture away as asked.
+// Our picture by its path, or by the name the system gave it when it was set (a
+// system that converts pictures names its copy).
+bool IsOurs(const WCHAR* path, const WCHAR* picturePath)
+{
+    WCHAR shown[kSettingTextUnits];
+    if (!path[0])
+        return false;
+    if (picturePath && picturePath[0] && !lstrcmpiW(path, picturePath))
+        return true;
+    return ReadSettingText(ENGINE_SETTINGS_KEY, VALUE_SHOWN_WALLPAPER, shown, kSettingTextUnits) && shown[0] &&
+           !lstrcmpiW(path, shown);
+}
+
+// Whether the desktop still shows our picture; a wallpaper the user chose since is
+// theirs to keep. Both the system's answer and the Wallpaper value that a settings
+// dialog writes must say ours: a process may keep the system's answer from before
+// another program's change (Wine does), and a program may set a picture without
+// writing the value.
+bool OursIsShown(const WCHAR* picturePath)
+{
+    WCHAR current[MAX_PATH], stored[kSettingTextUnits];
+    if (!ReadCurrentWallpaper(current, MAX_PATH) || !IsOurs(current, picturePath))
+        return false;
+    return !ReadSettingText(DESKTOP_KEY, VALUE_WALLPAPER, stored, kSettingTextUnits) || IsOurs(stored, picturePath);
+}
+
+// Puts back the remembered style (each value with the type and bytes it had) and
+// file. An unreadable record gives no wallpaper and the system's default style:
+// safe, and it takes our picture away as asked.
 bool PutBackRemembered(void)
 {
-    bool styled = CopySettingText(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE, DESKTOP_KEY,
-                                  VALUE_WALLPAPER_STYLE) &&
-                  CopySettingText(ENGINE_SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER, DESKTOP_KEY, VALUE_TILE_WALLPAPER);
+    bool styled =
+        CopySettingValue(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE, DESKTOP_KEY, VALUE_WALLPAPER_STYLE) &&
+        CopySettingValue(ENGINE_SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER, DESKTOP_KEY, VALUE_TILE_WALLPAPER);
     WCHAR saved[kSettingTextUnits];
     ReadSettingText(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER, saved, kSettingTextUnits); // "" when unreadable
     if (SetWallpaper(saved))
@@ -111,29 +138,41 @@ bool TurnCustomWallpaperOn(const WCHAR* picturePath)
     if (!picturePath || !IsDrawableBitmap(picturePath))
         return false;
     WCHAR current[MAX_PATH];
-    if (!ReadCurrentWallpaper(current, MAX_PATH))
+    if (!ReadUsersWallpaper(current, MAX_PATH))
         return false;
     // Remember first. When ours already shows with the flag clear (a run ended
     // between the set and the flag), the record still holds the user's: keep it.
-    if (lstrcmpiW(current, picturePath) != 0) {
+    if (!OursIsShown(picturePath)) {
         if (!WriteSettingText(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER, current) ||
-            !CopySettingText(DESKTOP_KEY, VALUE_WALLPAPER_STYLE, ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE) ||
-            !CopySettingText(DESKTOP_KEY, VALUE_TILE_WALLPAPER, ENGINE_SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER))
+            !CopySettingValue(DESKTOP_KEY, VALUE_WALLPAPER_STYLE, ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE) ||
+            !CopySettingValue(DESKTOP_KEY, VALUE_TILE_WALLPAPER, ENGINE_SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER))
             return false;
     }
     // Then the style (the system reads it at the set but never writes it), the
-    // picture, and the flag last.
+    // picture, the name the system gives it, and the flag last.
     if (WriteSettingText(DESKTOP_KEY, VALUE_WALLPAPER_STYLE, kOurStyle) &&
-        WriteSettingText(DESKTOP_KEY, VALUE_TILE_WALLPAPER, kOurTile) && SetWallpaper(picturePath) &&
-        WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 1))
-        return true;
+        WriteSettingText(DESKTOP_KEY, VALUE_TILE_WALLPAPER, kOurTile) && SetWallpaper(picturePath)) {
+        WCHAR shown[MAX_PATH];
+        if (ReadCurrentWallpaper(shown, MAX_PATH))
+            WriteSettingText(ENGINE_SETTINGS_KEY, VALUE_SHOWN_WALLPAPER, shown);
+        if (WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 1))
+            return true;
+    }
     PutBackRemembered();
     return false;
 }
 
-bool TurnCustomWallpaperOff(void)
+bool TurnCustomWallpaperOff(const WCHAR* picturePath)
 {
     if (!CustomWallpaperIsOn())
         return true;
-    return PutBackRemembered() && WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 0);
+    if (OursIsShown(picturePath) && !PutBackRemembered())
+        return false;
+    return WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 0);
+}
+
+void NoticeWallpaperChange(const WCHAR* picturePath)
+{
+    if (CustomWallpaperIsOn() && !OursIsShown(picturePath))
+        WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 0);
 }

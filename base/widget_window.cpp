@@ -8,6 +8,7 @@
 #include "widget_clock.h"
 #include "widget_content.h"
 #include "widget_drawing.h"
+#include "widget_place.h"
 
 namespace {
 
@@ -16,7 +17,6 @@ const WCHAR kPictureName[] = L"\\images\\wallpaper.bmp";
 const UINT_PTR kChangeTimer = 1;
 const ULONGLONG kTicksPerMs = 10000;
 const DWORD kLongestWaitMs = 24 * 60 * 60 * 1000; // the day changes within a day anyway
-const int kScreenMargin = 16;                      // from the work area's edge, at 96 DPI
 const UINT kLowestDpi = 48, kHighestDpi = 960;     // 50 % to 1000 %: beyond is no monitor
 // Sent to itself once the Host's loop runs: Wine sets the z-order of a window that
 // was just shown only after messages were pumped.
@@ -47,86 +47,11 @@ struct WidgetState {
 // DLL's file: mingw keeps zeroed statics in .data).
 WidgetState* s_widget;
 
-typedef UINT(WINAPI* DpiForWindowFn)(HWND);
-
-// The window's DPI: its monitor's on Windows 10 and later, else the system's.
-UINT WindowDpi(HWND window)
-{
-    DpiForWindowFn dpiForWindow = reinterpret_cast<DpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    UINT dpi = dpiForWindow ? dpiForWindow(window) : 0;
-    if (!dpi) {
-        HDC screen = GetDC(nullptr);
-        dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
-        ReleaseDC(nullptr, screen);
-    }
-    return dpi ? dpi : 96;
-}
-
 RECT WindowBounds(void)
 {
     RECT bounds;
     GetWindowRect(s_widget->window, &bounds);
     return bounds;
-}
-
-// The work area of the monitor that shows most of `area`, or of the nearest one.
-RECT WorkAreaFor(const RECT& area)
-{
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof(monitor);
-    if (!GetMonitorInfoW(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST), &monitor))
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
-    return monitor.rcWork;
-}
-
-// Moves a widget of this size at (left, top) inside a visible monitor's work area.
-POINT KeptOnScreen(LONG left, LONG top, SIZE size)
-{
-    RECT wanted = { left, top, left + size.cx, top + size.cy };
-    RECT work = WorkAreaFor(wanted);
-    POINT place = { left, top };
-    if (place.x > work.right - size.cx)
-        place.x = work.right - size.cx;
-    if (place.y > work.bottom - size.cy)
-        place.y = work.bottom - size.cy;
-    if (place.x < work.left)
-        place.x = work.left;
-    if (place.y < work.top)
-        place.y = work.top;
-    return place;
-}
-
-void KeepOnScreen(void)
-{
-    RECT bounds = WindowBounds();
-    POINT place = KeptOnScreen(bounds.left, bounds.top, s_widget->layout.size);
-    if (place.x != bounds.left || place.y != bounds.top)
-        SetWindowPos(s_widget->window, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// The stored place, or the first time the top right of the primary work area.
-POINT StartPlace(SIZE size, UINT dpi)
-{
-    DWORD left, top;
-    // Beyond a million pixels no desktop reaches; such a value is garbage, and the
-    // sums below must not overflow.
-    const LONG farthest = 1 << 20;
-    if (ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_LEFT, &left) &&
-        ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_TOP, &top) && static_cast<LONG>(left) > -farthest &&
-        static_cast<LONG>(left) < farthest && static_cast<LONG>(top) > -farthest && static_cast<LONG>(top) < farthest)
-        return KeptOnScreen(static_cast<LONG>(left), static_cast<LONG>(top), size);
-    RECT work;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    int margin = MulDiv(kScreenMargin, static_cast<int>(dpi), 96);
-    return KeptOnScreen(work.right - size.cx - margin, work.top + margin, size);
-}
-
-void SavePlace(void)
-{
-    RECT bounds = WindowBounds();
-    WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_LEFT, static_cast<DWORD>(bounds.left));
-    WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_TOP, static_cast<DWORD>(bounds.top));
 }
 
 void SendBalloon(const WCHAR* text)
@@ -197,11 +122,6 @@ bool UseFontsFor(UINT dpi)
     return true;
 }
 
-void SendToBottom(void)
-{
-    SetWindowPos(s_widget->window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
-
 // ---------------------------------------------------------------------------------
 // What the user does.
 
@@ -236,7 +156,7 @@ void SetCollapsed(bool collapsed)
 void ToggleWallpaper(void)
 {
     if (CustomWallpaperIsOn())
-        TurnCustomWallpaperOff();
+        TurnCustomWallpaperOff(s_widget->picturePath);
     else
         TurnCustomWallpaperOn(s_widget->picturePath);
 }
@@ -276,9 +196,9 @@ void BringIntoView(void)
 {
     s_widget->choice.collapsed = false;
     Refresh();
-    KeepOnScreen();
+    KeepOnScreen(s_widget->window, s_widget->layout.size);
     ShowWindow(s_widget->window, SW_SHOWNOACTIVATE);
-    SetWindowPos(s_widget->window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RaiseForAWhile(s_widget->window);
 }
 
 void AppendMenuItem(HMENU menu, UINT id, const WCHAR* text, bool checked, bool enabled = true)
@@ -321,7 +241,7 @@ void ShowWidgetMenu(POINT at)
     DestroyMenu(menu); // and the submenu with it
     if (previous && previous != s_widget->window)
         SetForegroundWindow(previous);
-    SendToBottom();
+    SendToBottom(s_widget->window);
     if (command)
         RunCommand(static_cast<WORD>(command));
 }
@@ -390,8 +310,8 @@ void EndDrag(void)
     if (!s_widget->dragging)
         return;
     s_widget->dragging = false;
-    KeepOnScreen();
-    SavePlace();
+    KeepOnScreen(s_widget->window, s_widget->layout.size);
+    SavePlace(s_widget->window);
 }
 
 void OnRightButtonUp(LPARAM lParam)
@@ -420,7 +340,7 @@ void OnDpiChanged(WPARAM wParam)
     if (dpi < kLowestDpi || dpi > kHighestDpi || !UseFontsFor(dpi))
         return;
     Refresh();
-    KeepOnScreen();
+    KeepOnScreen(s_widget->window, s_widget->layout.size);
 }
 
 // The engine's host messages from the tray window.
@@ -443,7 +363,7 @@ void OnHostMessage(UINT message)
         TurnCustomWallpaperOn(s_widget->picturePath);
         break;
     case WM_ENGINE_WALLPAPER_OFF:
-        TurnCustomWallpaperOff();
+        TurnCustomWallpaperOff(s_widget->picturePath);
         break;
     case WM_ENGINE_PROXY_TEST:
         RequestProxyTest();
@@ -454,16 +374,19 @@ void OnHostMessage(UINT message)
     }
 }
 
-// What the network's worker found: new data, a balloon, the tray state when it changed.
-void OnNetworkReport(NetworkReport* report)
+// What the network's worker found, taken from its queue (the message carries
+// nothing): new data, a balloon, the tray state when it changed.
+void TakeNetworkReports(void)
 {
-    if (report->hasData)
-        SetWidgetData(report->data);
-    if (report->balloon[0])
-        SendBalloon(report->balloon);
-    if (TrayStateChanges(report->trayState))
-        SendMessageW(s_widget->tray, WM_TRAY_SET_STATE, static_cast<WPARAM>(report->trayState), 0);
-    FreeNetworkReport(report);
+    while (NetworkReport* report = TakeNetworkReport()) {
+        if (report->hasData)
+            SetWidgetData(report->data);
+        if (report->balloon[0])
+            SendBalloon(report->balloon);
+        if (TrayStateChanges(report->trayState))
+            SendMessageW(s_widget->tray, WM_TRAY_SET_STATE, static_cast<WPARAM>(report->trayState), 0);
+        FreeNetworkReport(report);
+    }
 }
 
 // A line's cells as one text, for screen readers.
@@ -565,20 +488,29 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         Refresh();
         return 0;
     case WM_DISPLAYCHANGE:
-        KeepOnScreen();
+        KeepOnScreen(s_widget->window, s_widget->layout.size);
         return 0;
     case WM_SETTINGCHANGE:
         if (wParam == SPI_SETWORKAREA)
-            KeepOnScreen();
+            KeepOnScreen(s_widget->window, s_widget->layout.size);
+        else if (wParam == SPI_SETDESKWALLPAPER)
+            NoticeWallpaperChange(s_widget->picturePath);
         return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE)
+            EndRaise(window);
+        break;
+    case WM_WINDOWPOSCHANGING:
+        KeepBelow(window, reinterpret_cast<WINDOWPOS*>(lParam)); // the system's own record
+        break;
     case WM_DPICHANGED:
         OnDpiChanged(wParam);
         return 0;
     case WM_WIDGET_TO_BOTTOM:
-        SendToBottom();
+        SendToBottom(s_widget->window);
         return 0;
     case WM_NETWORK_REPORT:
-        OnNetworkReport(reinterpret_cast<NetworkReport*>(lParam));
+        TakeNetworkReports();
         return 0;
     case WM_GETOBJECT:
         return AnswerAccessibilityRequest(window, wParam, lParam, ProvideAccessibleItems);
@@ -620,6 +552,7 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
         lstrcatW(s_widget->picturePath, kPictureName);
     else
         s_widget->picturePath[0] = 0; // no picture to be found: wallpaper ON then refuses
+    NoticeWallpaperChange(s_widget->picturePath); // the user may have chosen another while it did not run
     DWORD skin = 0;
     ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
     s_widget->skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
@@ -660,7 +593,7 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
     Refresh();
 
     ShowWindow(s_widget->window, SW_SHOWNOACTIVATE);
-    SendToBottom();
+    SendToBottom(s_widget->window);
     PostMessageW(s_widget->window, WM_WIDGET_TO_BOTTOM, 0, 0);
     UpdateWindow(s_widget->window); // painted before the Host goes on
     return s_widget->window;
@@ -680,7 +613,7 @@ void DestroyWidgetWindow(void)
         return;
     if (s_widget->window) {
         if (s_widget->placed)
-            SavePlace();
+            SavePlace(s_widget->window);
         DestroyWindow(s_widget->window);
     }
     DestroyWidgetFonts(&s_widget->fonts);

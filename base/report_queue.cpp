@@ -1,0 +1,89 @@
+#include "report_queue.h"
+
+struct ReportQueue {
+    CRITICAL_SECTION lock;
+    NetworkReport* first;
+    NetworkReport* last;
+    bool closed;
+    LONG holders;
+};
+
+namespace {
+
+void FreeReports(NetworkReport* report)
+{
+    while (report) {
+        NetworkReport* next = report->next;
+        FreeNetworkReport(report);
+        report = next;
+    }
+}
+
+} // namespace
+
+ReportQueue* NewReportQueue(void)
+{
+    ReportQueue* queue = static_cast<ReportQueue*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ReportQueue)));
+    if (!queue)
+        return nullptr;
+    if (!InitializeCriticalSectionAndSpinCount(&queue->lock, 0)) {
+        HeapFree(GetProcessHeap(), 0, queue);
+        return nullptr;
+    }
+    queue->holders = 1;
+    return queue;
+}
+
+void HoldReportQueue(ReportQueue* queue)
+{
+    InterlockedIncrement(&queue->holders);
+}
+
+void LetGoOfReportQueue(ReportQueue* queue)
+{
+    if (InterlockedDecrement(&queue->holders))
+        return;
+    FreeReports(queue->first);
+    DeleteCriticalSection(&queue->lock);
+    HeapFree(GetProcessHeap(), 0, queue);
+}
+
+bool QueueReport(ReportQueue* queue, NetworkReport* report)
+{
+    EnterCriticalSection(&queue->lock);
+    bool queued = !queue->closed;
+    if (queued) {
+        report->next = nullptr;
+        if (queue->last)
+            queue->last->next = report;
+        else
+            queue->first = report;
+        queue->last = report;
+    }
+    LeaveCriticalSection(&queue->lock);
+    return queued;
+}
+
+NetworkReport* TakeReport(ReportQueue* queue)
+{
+    EnterCriticalSection(&queue->lock);
+    NetworkReport* report = queue->first;
+    if (report) {
+        queue->first = report->next;
+        if (!queue->first)
+            queue->last = nullptr;
+        report->next = nullptr;
+    }
+    LeaveCriticalSection(&queue->lock);
+    return report;
+}
+
+void CloseReportQueue(ReportQueue* queue)
+{
+    EnterCriticalSection(&queue->lock);
+    queue->closed = true;
+    NetworkReport* dropped = queue->first;
+    queue->first = queue->last = nullptr;
+    LeaveCriticalSection(&queue->lock);
+    FreeReports(dropped);
+}
