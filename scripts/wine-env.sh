@@ -117,15 +117,18 @@ ensure_prefix() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        [ -f "$WINEPREFIX/.quornel-ready" ] && exit 0
+        [ -f "$WINEPREFIX/.quornel-ready-2" ] && exit 0
         "$WINE64" wineboot -i >/dev/null 2>&1
+        # A program that crashes ends at once with its backtrace on stderr, rather than
+        # waiting behind Wine's crash dialog for a click that never comes.
         local reg="$WINEPREFIX/quornel-desktop.reg"
         printf '%s\r\n' 'REGEDIT4' '' \
             '[HKEY_CURRENT_USER\Software\Wine\Explorer]' '"Desktop"="Default"' '' \
-            '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '' >"$reg"
+            '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' '"Default"="1024x768"' '' \
+            '[HKEY_CURRENT_USER\Software\Wine\WineDbg]' '"ShowCrashDialog"=dword:00000000' '' >"$reg"
         "$WINE64" regedit /S "$reg" >/dev/null 2>&1
         "$WINESERVER" -w
-        touch "$WINEPREFIX/.quornel-ready"
+        touch "$WINEPREFIX/.quornel-ready-2"
     ) 9>"$WINEPREFIX.lock"
 }
 

@@ -177,28 +177,45 @@ TEST_F(Wallpaper, OnThenOffPutsBackTheUsersExactWallpaperAndStyle)
     }
 }
 
-TEST_F(Wallpaper, TheRememberedWallpaperIsNeverOverwritten)
+TEST_F(Wallpaper, TheRememberedWallpaperIsNeverOverwrittenAndTheUsersNewerChoiceStays)
 {
     ASSERT_TRUE(SetUserDesktop(userPicture, Text(L"6"), Text(L"0")));
     Desktop users = ReadDesktop();
     Start(L"wallpaper_twice");
     ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_ON));
     auto remembered = KeySnapshot(ENGINE_SETTINGS_KEY);
-
-    // ON while on changes nothing, even when something else set a wallpaper meanwhile.
-    std::wstring other = run.dir + L"\\other.bmp";
-    ASSERT_TRUE(SetUserDesktop(other, Text(L"1"), Text(L"1")));
+    // ON while on changes nothing: ours is never remembered as the user's.
     ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_ON));
-    ExpectDesktop({ Text(other), Text(L"1"), Text(L"1") }, ReadDesktop());
     EXPECT_TRUE(remembered == KeySnapshot(ENGINE_SETTINGS_KEY));
 
-    ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_OFF));
-    ExpectDesktop(users, ReadDesktop());
-    // OFF while off changes nothing.
+    // The user picks another picture in the system's settings (which tell every window):
+    // ours is off from then on, and OFF leaves the user's choice as it is.
+    std::wstring other = run.dir + L"\other.bmp";
     ASSERT_TRUE(SetUserDesktop(other, Text(L"1"), Text(L"1")));
+    Desktop choice = ReadDesktop();
+    EXPECT_TRUE(WaitUntil([] { return Flag(0) == Setting(VALUE_USE_CUSTOM_WALLPAPER); }));
+    ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_OFF));
+    ExpectDesktop(choice, ReadDesktop());
+    // ON again remembers that choice, and OFF brings it back.
+    ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_ON));
+    ExpectOurs();
+    ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_OFF));
+    ExpectDesktop(choice, ReadDesktop());
+
+    // A program that changes the wallpaper without telling anyone: OFF still finds
+    // ours gone, keeps the change and clears the flag.
+    ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_ON));
+    ASSERT_TRUE(Put(DESKTOP_KEY, VALUE_WALLPAPER_STYLE, Text(L"0")));
+    ASSERT_TRUE(SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(userPicture.c_str()),
+                                      SPIF_UPDATEINIFILE));
+    Desktop quiet = ReadDesktop();
+    ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_OFF));
+    ExpectDesktop(quiet, ReadDesktop());
+    EXPECT_TRUE(Flag(0) == Setting(VALUE_USE_CUSTOM_WALLPAPER));
+    // OFF while off changes nothing.
     auto off = KeySnapshot(ENGINE_SETTINGS_KEY);
     ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_OFF));
-    ExpectDesktop({ Text(other), Text(L"1"), Text(L"1") }, ReadDesktop());
+    ExpectDesktop(quiet, ReadDesktop());
     EXPECT_TRUE(off == KeySnapshot(ENGINE_SETTINGS_KEY));
     Exit();
 
@@ -272,11 +289,19 @@ TEST_F(Wallpaper, OnRefusesAPictureItCannotShowOrAWallpaperItCannotRemember)
     Exit();
 }
 
-TEST_F(Wallpaper, ValuesOfTheWrongTypeReadAsAbsent)
+TEST_F(Wallpaper, StyleValuesComeBackWithTheirOwnTypeAndAWrongFlagReadsAsOff)
 {
-    ASSERT_TRUE(SetUserDesktop(userPicture, Text(L"0"), Text(L"0")));
+    // Other software may store the style as a number, or as bytes.
+    const DWORD style = 2;
+    const BYTE tile[] = { '1', 0, 0 };
+    ASSERT_TRUE(SetUserDesktop(userPicture, Raw(REG_DWORD, &style, 4), Raw(REG_BINARY, tile, 3)));
     Desktop users = ReadDesktop();
     Start(L"wallpaper_types");
+    ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_ON));
+    ExpectOurs();
+    ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_OFF));
+    ExpectDesktop(users, ReadDesktop());
+
     // A flag that is no 4-byte REG_DWORD reads as off: OFF changes nothing.
     const WORD shortOne = 1;
     for (const RegValue& flag : { Text(L"1"), Raw(REG_DWORD, &shortOne, 2) }) {
@@ -285,13 +310,16 @@ TEST_F(Wallpaper, ValuesOfTheWrongTypeReadAsAbsent)
         ExpectDesktop(users, ReadDesktop());
         EXPECT_TRUE(flag == Setting(VALUE_USE_CUSTOM_WALLPAPER));
     }
-    // A record that cannot be read gives the safe defaults: no wallpaper, no style values.
-    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, Flag(1)));
+    // A remembered picture that cannot be read gives the safe default, no wallpaper; the
+    // remembered style values, whatever they hold, go back as they are.
+    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, kAbsent));
+    ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_ON));
+    const RegValue odd = Raw(REG_BINARY, L"2", 4), long_ = Text(std::wstring(300, L'1'));
     ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER, Flag(1)));
-    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE, Raw(REG_BINARY, L"2", 4)));
-    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER, Text(std::wstring(300, L'1'))));
+    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE, odd));
+    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER, long_));
     ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_OFF));
-    ExpectDesktop({ Text(L""), kAbsent, kAbsent }, ReadDesktop());
+    ExpectDesktop({ Text(L""), odd, long_ }, ReadDesktop());
     EXPECT_TRUE(Flag(0) == Setting(VALUE_USE_CUSTOM_WALLPAPER));
     EXPECT_TRUE(IsWindow(run.widget));
     Exit();

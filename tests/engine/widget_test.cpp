@@ -125,6 +125,68 @@ TEST_F(Widget, StandsOnTheDesktopBelowOtherWindowsWithoutTaskbarButtonOrFocus)
     DestroyWindow(user);
 }
 
+// Whether `upper` comes before `lower` in the Win32 z-order.
+bool Above(HWND upper, HWND lower)
+{
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == upper)
+            return true;
+        if (w == lower)
+            return false;
+    }
+    return false;
+}
+
+// Lets the test's own windows take their messages while it waits.
+template <class F> bool PumpUntil(F predicate)
+{
+    return WaitUntil([&] {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        return predicate();
+    });
+}
+
+HWND UsersWindow(const wchar_t* title, int left)
+{
+    HWND window = CreateWindowExW(0, L"STATIC", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, left, 100, 300, 200,
+                                  nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(window);
+    return window;
+}
+
+TEST_F(Widget, OnTheDesktopItRefusesToBeRaisedButTheTrayDoubleClickRaisesItForAWhile)
+{
+    Start(L"widget_below");
+    HWND user = UsersWindow(L"user's work", 100);
+    ASSERT_TRUE(user);
+    ASSERT_TRUE(PumpUntil([&] { return Above(user, run.widget); }));
+
+    // Another program raises it, even to the topmost band: it stays below.
+    SetWindowPos(run.widget, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Settle(run.widget);
+    EXPECT_TRUE(Above(user, run.widget)) << "raised by another program";
+    SetWindowPos(run.widget, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Settle(run.widget);
+    EXPECT_TRUE(Above(user, run.widget)) << "made topmost by another program";
+    EXPECT_FALSE(GetWindowLongPtrW(run.widget, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    // The tray's double-click brings it above...
+    SendMessageW(run.tray, WM_TRAY_CALLBACK, 0, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(PumpUntil([&] { return Above(run.widget, user); }));
+    // ...until the user activates another window: then it goes back below.
+    HWND next = UsersWindow(L"user's next window", 300);
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(PumpUntil([&] { return Above(next, run.widget) && Above(user, run.widget); }));
+    // And it refuses to be raised again.
+    SetWindowPos(run.widget, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    Settle(run.widget);
+    EXPECT_TRUE(Above(user, run.widget));
+    DestroyWindow(next);
+    DestroyWindow(user);
+}
+
 TEST_F(Widget, SkinsCycleAndTheChoiceIsRemembered)
 {
     Start(L"widget_skins");

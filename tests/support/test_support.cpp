@@ -322,7 +322,15 @@ bool StartWidgetHost(HostRun& run, const std::wstring& name, const std::wstring&
     if (!run.process.handle)
         return false;
     run.tray = WaitForWindow(L"tray_wnd", kTrayTitle);
-    run.widget = WaitForWindow(kWidgetClass, nullptr);
+    // The engine makes its window before it places and shows it: only a shown widget
+    // of this Host is ready to be measured and read.
+    WaitUntil([&] {
+        HWND found = FindWindowW(kWidgetClass, nullptr);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(found, &owner);
+        run.widget = found && owner == run.process.id && IsWindowVisible(found) ? found : nullptr;
+        return run.widget != nullptr;
+    });
     return run.tray && run.widget;
 }
 

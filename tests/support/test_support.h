@@ -110,8 +110,8 @@ bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail,
 // The real engine's window class.
 extern const wchar_t kWidgetClass[];
 // Starts the Host with the real engine (bin/base.dll) in a work folder of its own
-// with all of bin/images, with "football <tail>"; waits for its tray window and
-// widget. False if they do not come.
+// with all of bin/images, with "football <tail>"; waits for its tray window and its
+// widget, placed and shown. False if they do not come.
 bool StartWidgetHost(HostRun& run, const std::wstring& name, const std::wstring& tail);
 // Picks "Выход" (command 300) and waits for the end; true with the exit code.
 bool ExitHost(HostRun& run, DWORD* exitCode);

@@ -131,6 +131,82 @@ TEST_F(HostileInput, MessagesCommandsAndCopiesFromAnotherProcess)
     EXPECT_TRUE(KeySnapshot(kSettingsKey).empty()) << "the Host never writes the settings key";
 }
 
+// The engine's window takes messages from any process: none of their parameters may
+// serve as a pointer, an index or a size. A number posted as the network's report
+// (WM_APP + 2 with lParam 4) once ended the Host.
+TEST_F(HostileInput, GarbageInEveryParameterOfTheWidgetsMessages)
+{
+    DeleteTree(L"Software\\Morvane");
+    auto desktopBefore = KeySnapshot(L"Control Panel\\Desktop");
+    ASSERT_TRUE(StartWidgetHost(run, L"sweep_widget", L"/date=2010-06-22T21:00"));
+    const int windowsAtStart = TopLevelWindowsOf(run.process.id);
+    for (LPARAM number : { 4LL, -1LL, 0x10000LL, 0x7FFE0000LL })
+        PostMessageW(run.widget, WM_APP + 2, static_cast<WPARAM>(number), number);
+    ASSERT_TRUE(Answers(run.widget)) << "the Host ended on a forged report";
+
+    // The right button's release opens a modal menu, and the wallpaper commands would
+    // change the desktop of every later test: those are left out, every other message
+    // the widget handles goes in. Messages whose lParam the system carries across as a
+    // record (WM_SETTINGCHANGE's text, WM_COPYDATA) get a real one, with garbage in it.
+    const UINT messages[] = { WM_APP,           WM_APP + 1,       WM_APP + 2,      WM_APP + 3,    WM_APP + 0x3FFF,
+                              WM_DPICHANGED,    WM_GETOBJECT,     WM_TIMER,        WM_TIMECHANGE, WM_DISPLAYCHANGE,
+                              WM_COMMAND,       WM_LBUTTONDOWN,   WM_MOUSEMOVE,    WM_LBUTTONUP,  WM_CAPTURECHANGED,
+                              WM_SETCURSOR,     WM_MOUSEACTIVATE, WM_CLOSE,        WM_SETTINGCHANGE, WM_COPYDATA,
+                              0x3006,           0x3007,           0x3008,          0x300D,        0x300E,
+                              0x3011,           0x3012,           0x3013,          0x30FF };
+    const LPARAM small[] = { 0, 1, -1, 4, 0xFFFF, static_cast<LPARAM>(OBJID_CLIENT), 0x7FFFFFFF };
+    for (int i = 0; i < 3000; ++i) {
+        UINT message = messages[random() % ARRAYSIZE(messages)];
+        WPARAM wParam = random() % 2 ? static_cast<WPARAM>(random()) : static_cast<WPARAM>(small[random() % 7]);
+        LPARAM lParam = random() % 2 ? static_cast<LPARAM>(random()) : small[random() % 7];
+        if (message == WM_COMMAND && LOWORD(wParam) == 1030) // the widget's menu: its wallpaper
+            wParam = 0;
+        if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT) && i % 50)
+            lParam = 0; // each answered request leaves a marshalled object for its reader: a few only
+        if (message == WM_SETTINGCHANGE) {
+            const wchar_t* areas[] = { L"Policy", L"intl", L"\x2592\x2593" };
+            DWORD_PTR ignored;
+            ++counts.messages;
+            if (!SendMessageTimeoutW(run.widget, message, wParam,
+                                     random() % 2 ? 0 : reinterpret_cast<LPARAM>(areas[random() % 3]),
+                                     SMTO_ABORTIFHUNG, 5000, &ignored))
+                ++counts.failures;
+            continue;
+        }
+        if (message == WM_COPYDATA) {
+            std::string bytes(random() % 300, 0);
+            for (char& c : bytes)
+                c = static_cast<char>(random());
+            COPYDATASTRUCT copy = { static_cast<ULONG_PTR>(random()), static_cast<DWORD>(bytes.size()), &bytes[0] };
+            DWORD_PTR ignored;
+            ++counts.messages;
+            SendMessageTimeoutW(run.widget, WM_COPYDATA, wParam, reinterpret_cast<LPARAM>(&copy), SMTO_ABORTIFHUNG,
+                                5000, &ignored);
+            continue;
+        }
+        ++counts.messages;
+        if (random() % 2) {
+            PostMessageW(run.widget, message, wParam, lParam);
+        } else {
+            DWORD_PTR ignored;
+            if (!SendMessageTimeoutW(run.widget, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &ignored))
+                ++counts.failures;
+        }
+    }
+    SendMessageW(run.widget, WM_LBUTTONUP, 0, 0); // ends a drag the sweep may have begun
+    CloseMenus();
+
+    EXPECT_TRUE(Answers(run.widget));
+    EXPECT_TRUE(Answers(run.tray));
+    EXPECT_TRUE(IsWindowVisible(run.widget));
+    EXPECT_EQ(windowsAtStart, TopLevelWindowsOf(run.process.id));
+    DWORD code = 1;
+    ASSERT_TRUE(ExitHost(run, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_EQ(desktopBefore, KeySnapshot(L"Control Panel\\Desktop"));
+    DeleteTree(L"Software\\Morvane");
+}
+
 TEST_F(HostileInput, RegistryValuesOfEveryTypeAndSize)
 {
     DeleteTree(L"Software\\Morvane");
