@@ -3,7 +3,7 @@
 # the Loader with "/date=" (the replay of a tournament day) and saves PNG screenshots
 # to docs/: the desktop with the widget and its tray icon, the widget in its three
 # skins, collapsed, its group and knock-out pages, before, during and after the
-# tournament, its menu, at 200 %, on its own wallpaper; the tray menu, the proxy
+# tournament, after midnight on match days, its menu, at 200 %, on its own wallpaper; the tray menu, the proxy
 # dialog in both modes and the setup's pages.
 set -uo pipefail
 . "$(dirname "$0")/wine-env.sh"
@@ -98,6 +98,15 @@ stop_widget
 start_widget /date=2010-07-20T12:00 && shot_of_widget "$tmp/after.png"
 stop_widget
 side_by_side widget-days.png "$tmp/before.png" "$tmp/skin0.png" "$tmp/after.png"
+
+# After midnight the match day goes on: 23 June 00:10, 3 July 01:00 and 12 July 00:30.
+start_widget /date=2010-06-23T00:10 && shot_of_widget "$tmp/night1.png"
+stop_widget
+start_widget /date=2010-07-03T01:00 && shot_of_widget "$tmp/night2.png"
+stop_widget
+start_widget /date=2010-07-12T00:30 && shot_of_widget "$tmp/night3.png"
+stop_widget
+side_by_side widget-night.png "$tmp/night1.png" "$tmp/night2.png" "$tmp/night3.png"
 
 start_widget /date=2010-06-22T21:00
 drive menu && shoot tray-menu.png && drive close
