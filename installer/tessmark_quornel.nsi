@@ -11,15 +11,19 @@
 ; One install per user: a setup into another folder than the registered install moves
 ; it (the old folder's files go; interactive asks first). One setup or uninstaller runs
 ; at a time per user. An older version than the installed one asks (interactive) or is
-; refused. A folder that holds files by this widget's names but no Loader is not touched.
+; refused. A folder that holds files by this widget's names but no Loader is not touched,
+; unless its setup_new\ holds the mark of this setup: a run was cut off there.
 ;
 ; A file is never overwritten in place: the new files are unpacked into setup_new\, the
 ; old ones moved into setup_old\ (a running program's file can be renamed, not replaced)
-; and the new ones renamed into place; a failure puts the old ones back. Only while the
-; files are being replaced does a copy of this program lie in the folder as the pending
-; package, newer than the update program, so that an update cut off half-way is finished
-; by the next Loader start; a second Loader that met it then would try to copy it over
-; the running update program, so the time it lies there is kept short.
+; and the new ones renamed into place; a failure puts the old ones back. Every run puts
+; its mark into setup_new\ before anything else and removes it last, so that a folder a
+; cut-off run left without a Loader (a power cut during the first install, or between
+; the Loader's two renames) is known as this widget's and the next setup finishes it.
+; Only while the files are being replaced does a copy of this program lie in the folder
+; as the pending package, newer than the update program, so that an update cut off
+; half-way is finished by the next Loader start; a second Loader that met it then would
+; try to copy it over the running update program, so the time it lies there is kept short.
 ;
 ; makensis -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DPAYLOAD=<folder> -DOUTFILE=<setup.exe>
 ;          -DICON=<program icon> tessmark_quornel.nsi
@@ -48,6 +52,7 @@ ManifestDPIAware true
 !define UNINSTALLER    "uninstall_tessmark_quornel.exe"
 !define OLD_UNINSTALLER "uninstall.exe" ; the name 1.0.0 gave it: removed only where the entry names it
 !define STAGING        "setup_new"
+!define STAGING_MARK   "tessmark_quornel_setup.mark" ; in setup_new\ while a run uses it
 !define ASIDE          "setup_old"
 !define SHORTCUT       "${PRODUCT_NAME}.lnk"
 !define LOCK_NAME      "Local\tessmark_quornel_setup_" ; + the user name
@@ -415,8 +420,10 @@ Function CheckFolder
   StrCpy $0 0
   StrCpy $1 ""
   ; Files by the widget's names without its Loader are another program's: the setup
-  ; would replace them and the uninstaller remove them.
+  ; would replace them and the uninstaller remove them. With the mark in setup_new\,
+  ; a run of this setup was cut off here, and the tidying of this run finishes it.
   ${IfNot} ${FileExists} "$INSTDIR\${LOADER}"
+  ${AndIfNot} ${FileExists} "$INSTDIR\${STAGING}\${STAGING_MARK}"
     !insertmacro FOR_EACH_FILE CHECK_FOREIGN
     !insertmacro CHECK_FOREIGN "${UPDATE_PROGRAM}"
     !insertmacro CHECK_FOREIGN "${UPDATE_PACKAGE}"
@@ -473,6 +480,18 @@ FunctionEnd
   !insertmacro NORMAL_ATTRIBUTES "${PATH}"
 !macroend
 
+; Makes setup_new\ with the mark of this setup in it, before any other file goes there.
+!macro MAKE_STAGING
+  CreateDirectory "$INSTDIR\${STAGING}"
+  Push $0
+  ClearErrors
+  FileOpen $0 "$INSTDIR\${STAGING}\${STAGING_MARK}" w
+  ${IfNot} ${Errors}
+    FileClose $0
+  ${EndIf}
+  Pop $0
+!macroend
+
 ; Puts a copy of this program into the folder as the pending package, one second newer
 ; than the update program (or now, if that is later): the Loader installs it at its
 ; next start unless this run gets to the end and removes it. Made in setup_new\ and
@@ -481,7 +500,7 @@ Function LeavePendingPackage
   ${If} $Older == 1
     Return
   ${EndIf}
-  CreateDirectory "$INSTDIR\${STAGING}"
+  !insertmacro MAKE_STAGING
   !insertmacro COPY_THIS_PROGRAM "$INSTDIR\${STAGING}\${UPDATE_PACKAGE}"
   ${If} $0 == 0
     Return
@@ -533,11 +552,41 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; Empties and removes setup_new\, its mark last: a run cut off meanwhile leaves a
+; folder still known as this widget's. While anything else stays there, so does the mark.
+Function ClearStaging
+  Push $0
+  Push $1
+  FindFirst $0 $1 "$INSTDIR\${STAGING}\*"
+  ${DoWhile} $1 != ""
+    ${If} $1 != "."
+    ${AndIf} $1 != ".."
+    ${AndIf} $1 != "${STAGING_MARK}"
+      ${If} ${FileExists} "$INSTDIR\${STAGING}\$1\*.*"
+        RMDir /r "$INSTDIR\${STAGING}\$1"
+      ${Else}
+        Delete "$INSTDIR\${STAGING}\$1"
+      ${EndIf}
+    ${EndIf}
+    FindNext $0 $1
+  ${Loop}
+  FindClose $0
+  Delete "$INSTDIR\${STAGING}\${STAGING_MARK}"
+  RMDir "$INSTDIR\${STAGING}"
+  ${If} ${FileExists} "$INSTDIR\${STAGING}\*.*"
+    !insertmacro MAKE_STAGING
+  ${EndIf}
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; The files moved aside go back before setup_new\ goes: until the Loader is back, its
+; mark is what makes the folder this widget's.
 Function TidyEarlierRun
-  RMDir /r "$INSTDIR\${STAGING}"
   !insertmacro FOR_EACH_FILE TIDY_ASIDE
   !insertmacro TIDY_ASIDE "${UPDATE_PROGRAM}"
   RMDir /r "$INSTDIR\${ASIDE}" ; what is still running stays until the next run
+  Call ClearStaging
 FunctionEnd
 
 !macro CHECK_STAGED NAME
@@ -556,6 +605,7 @@ FunctionEnd
 ; Unpacks the new files into setup_new\; $Failure names what could not be written.
 ; A macro, not a function: the size the directory page shows counts the files of the section.
 !macro STAGE_FILES
+  !insertmacro MAKE_STAGING
   !insertmacro FOR_EACH_PAYLOAD_FILE STAGE
   WriteUninstaller "$INSTDIR\${STAGING}\${UNINSTALLER}"
   SetOutPath "$INSTDIR" ; a current directory cannot be removed
@@ -564,6 +614,7 @@ FunctionEnd
     !insertmacro COPY_THIS_PROGRAM "$INSTDIR\${STAGING}\${UPDATE_PROGRAM}"
     !insertmacro CHECK_STAGED "${UPDATE_PROGRAM}"
   ${EndIf}
+  !insertmacro CHECK_STAGED "${STAGING_MARK}"
   !insertmacro FOR_EACH_FILE CHECK_STAGED
 !macroend
 
@@ -686,7 +737,7 @@ Function Fail
     ${EndIf}
   ${EndIf}
   MessageBox MB_OK|MB_ICONSTOP "$Failure" /SD IDOK
-  RMDir /r "$INSTDIR\${STAGING}"
+  Call ClearStaging
   ${IfNot} ${FileExists} "$INSTDIR\${LOADER}"
     ; Nothing was installed here before: leave nothing behind.
     RMDir /r "$INSTDIR\${ASIDE}"

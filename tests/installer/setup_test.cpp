@@ -59,6 +59,18 @@ DWORD RunSetup(const std::wstring& exe, const std::wstring& arguments, const std
     return exitCode;
 }
 
+// Ends `run` by force once `reached` holds, as a power cut would. Polled without a pause:
+// the states to catch last a few milliseconds. Gives up when the run ends first or
+// after kSetupWaitMs; true when the run has ended.
+template <class F> bool KillWhen(Process& run, F reached)
+{
+    DWORD start = GetTickCount();
+    while (!reached() && GetTickCount() - start < kSetupWaitMs && WaitForSingleObject(run.handle, 0))
+        ;
+    TerminateProcess(run.handle, 9);
+    return WaitExit(run, kWaitMs, nullptr);
+}
+
 // Runs the uninstaller of `dir` in place, which gives its real exit code.
 DWORD Uninstall(const std::wstring& dir)
 {
@@ -452,12 +464,7 @@ TEST_F(Setup, UpdateKilledHalfWayIsFinishedByTheNextLoaderStart)
     // in place again (a kill between its two renames would leave none to start).
     std::wstring asideLoader = dir + L"\\setup_old\\" + kLoaderName;
     std::wstring loaderFile = dir + L"\\" + kLoaderName;
-    DWORD start = GetTickCount();
-    while (!(FileExists(asideLoader) && FileExists(loaderFile)) && GetTickCount() - start < kSetupWaitMs &&
-           WaitForSingleObject(run.handle, 0))
-        ;
-    TerminateProcess(run.handle, 9);
-    ASSERT_TRUE(WaitExit(run, kWaitMs, nullptr));
+    ASSERT_TRUE(KillWhen(run, [&] { return FileExists(asideLoader) && FileExists(loaderFile); }));
     ASSERT_TRUE(FileExists(dir + L"\\" + kPackageName)) << "the update ended before it could be cut off";
     int replaced = 0;
     for (const wchar_t* name : kPayloadFiles)
@@ -474,6 +481,43 @@ TEST_F(Setup, UpdateKilledHalfWayIsFinishedByTheNextLoaderStart)
     EXPECT_FALSE(FileExists(dir + L"\\" + kPackageName));
     EXPECT_FALSE(FileExists(dir + L"\\setup_new"));
     EXPECT_FALSE(MessageBoxShown());
+}
+
+// A setup cut off before its Loader is in place leaves a folder without one, which
+// would be refused as another program's; the mark that every run puts first into
+// setup_new\ tells the next setup that the folder is this widget's.
+TEST_F(Setup, ASetupCutOffBeforeTheLoaderIsInPlaceIsFinishedByTheNextSetup)
+{
+    CreateDirectoryW(dir.c_str(), nullptr);
+    WriteFileBytes(dir + L"\\notes.txt", "the user's");
+    std::vector<std::wstring> complete = InstalledFiles();
+    complete.push_back(L"notes.txt");
+    std::sort(complete.begin(), complete.end());
+
+    // The first install, ended while it unpacks.
+    Process run = Start(NewerSetupExe(), L"\"" + NewerSetupExe() + L"\" /S /nostart /D=" + dir, work);
+    ASSERT_TRUE(run.handle);
+    ASSERT_TRUE(KillWhen(run, [&] { return FileExists(dir + L"\\setup_new\\" + kLoaderName); }));
+    ASSERT_FALSE(FileExists(dir + L"\\" + kLoaderName)) << "the setup ended before it could be cut off";
+    ASSERT_TRUE(FileExists(dir + L"\\setup_new"));
+    EXPECT_EQ(0u, InstallSilently(SetupExe()));
+    EXPECT_EQ(complete, FilesBelow(dir));
+    ExpectPayload(BinDir());
+
+    // An update ended between moving the old Loader aside and renaming the new one in.
+    // Without the mark, the same folder is another program's and stays as it is.
+    CreateDirectoryW((dir + L"\\setup_old").c_str(), nullptr);
+    CreateDirectoryW((dir + L"\\setup_new").c_str(), nullptr);
+    ASSERT_TRUE(MoveFileW((dir + L"\\" + kLoaderName).c_str(), (dir + L"\\setup_old\\" + kLoaderName).c_str()));
+    ASSERT_TRUE(CopyFileW((BinPath(NEWER_PAYLOAD_FROM_BIN) + L"\\" + kLoaderName).c_str(),
+                          (dir + L"\\setup_new\\" + kLoaderName).c_str(), FALSE));
+    std::vector<std::wstring> cutOff = FilesBelow(dir);
+    EXPECT_EQ(kForeignFiles, InstallSilently(NewerSetupExe()));
+    EXPECT_EQ(cutOff, FilesBelow(dir));
+    WriteFileBytes(dir + L"\\setup_new\\tessmark_quornel_setup.mark", "");
+    EXPECT_EQ(0u, InstallSilently(NewerSetupExe()));
+    EXPECT_EQ(complete, FilesBelow(dir));
+    ExpectPayload(BinPath(NEWER_PAYLOAD_FROM_BIN));
 }
 
 TEST_F(Setup, FileThatCannotBeReplacedLeavesTheInstalledWidgetWorking)
@@ -635,13 +679,18 @@ TEST_F(Setup, AHandPickedFolderKeepsTheFilesOfOthers)
     EXPECT_EQ((std::vector<std::wstring>{ L"notes.txt", L"uninstall.exe", kUninstallerName }), FilesBelow(dir));
     EXPECT_EQ("another program", ReadFileBytes(dir + L"\\uninstall.exe"));
 
-    // Files by the widget's names but no Loader are another program's.
-    std::wstring other = work + L"\\other";
-    CreateDirectoryW(other.c_str(), nullptr);
-    WriteFileBytes(other + L"\\base.dll", "another engine");
-    EXPECT_EQ(kForeignFiles, RunSetup(SetupExe(), L"/S /nostart /D=" + other));
-    EXPECT_EQ(std::vector<std::wstring>{ L"base.dll" }, FilesBelow(other));
-    EXPECT_EQ("another engine", ReadFileBytes(other + L"\\base.dll"));
+    // Files by the widget's names but no Loader are another program's, and so is a
+    // setup_new\ folder without this setup's mark in it.
+    const wchar_t* const foreign[] = { L"base.dll", L"setup_new\\tessmark_quornel_loader.exe" };
+    for (size_t i = 0; i < ARRAYSIZE(foreign); ++i) {
+        std::wstring other = work + L"\\other" + std::to_wstring(i), path = other + L"\\" + foreign[i];
+        CreateDirectoryW(other.c_str(), nullptr);
+        CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+        WriteFileBytes(path, "another program's");
+        EXPECT_EQ(kForeignFiles, RunSetup(SetupExe(), L"/S /nostart /D=" + other)) << WideToUtf8(foreign[i]);
+        EXPECT_EQ(std::vector<std::wstring>{ foreign[i] }, FilesBelow(other));
+        EXPECT_EQ("another program's", ReadFileBytes(path));
+    }
 
     // A folder where the user may not write: sysfs refuses even root.
     if (FileExists(L"Z:\\sys\\kernel"))
