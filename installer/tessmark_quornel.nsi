@@ -44,6 +44,9 @@ ManifestDPIAware true
 !define PUBLISHER      "Morvane"
 !define UNINSTALL_KEY  "Software\Microsoft\Windows\CurrentVersion\Uninstall\tessmark_quornel"
 !define SETTINGS_KEY   "Software\Morvane\Tessmark"
+!define DESKTOP_KEY    "Control Panel\Desktop"
+; HKEY_CURRENT_USER as a 64-bit process passes it to advapi32: sign-extended.
+!define HKCU_HANDLE    0xFFFFFFFF80000001
 !define LOADER         "tessmark_quornel_loader.exe"
 !define HOST           "tessmark_quornel.exe"
 !define ENGINE         "base.dll"
@@ -927,20 +930,54 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; A remembered style value back in the desktop's key; one that was absent is deleted.
-!macro PUT_BACK_STYLE SAVED NAME
-  ClearErrors
-  ReadRegStr $1 HKCU "${SETTINGS_KEY}" "${SAVED}"
-  ${If} ${Errors}
-    DeleteRegValue HKCU "Control Panel\Desktop" "${NAME}"
-  ${Else}
-    WriteRegStr HKCU "Control Panel\Desktop" "${NAME}" $1
+; The remembered style value $R0 back as the desktop's value $R1 with the type and bytes
+; it had (ReadRegStr would take a REG_DWORD for absent); an absent one deletes $R1, as
+; does one that cannot be read. Uses $0, $2-$6.
+Function un.PutBackStyleValue
+  StrCpy $5 0 ; 1: read
+  StrCpy $6 "" ; its buffer
+  ; KEY_QUERY_VALUE
+  System::Call 'advapi32::RegOpenKeyExW(p ${HKCU_HANDLE}, w "${SETTINGS_KEY}", i 0, i 0x1, *p .r2) i .r0'
+  ${If} $0 = 0
+    System::Call 'advapi32::RegQueryValueExW(p r2, w R0, p 0, *i .r3, p 0, *i 0 r4) i .r0'
+    ${If} $0 = 0
+      IntOp $6 $4 + 2 ; an empty value still gets a buffer
+      System::Alloc $6
+      Pop $6
+      System::Call 'advapi32::RegQueryValueExW(p r2, w R0, p 0, *i .r3, p r6, *i r4 r4) i .r0'
+      ${If} $0 = 0
+        StrCpy $5 1
+      ${EndIf}
+    ${EndIf}
+    System::Call 'advapi32::RegCloseKey(p r2)'
   ${EndIf}
+  ${If} $5 == 1
+    ; KEY_SET_VALUE
+    System::Call 'advapi32::RegCreateKeyExW(p ${HKCU_HANDLE}, w "${DESKTOP_KEY}", i 0, p 0, i 0, i 0x2, p 0, *p .r2, p 0) i .r0'
+    ${If} $0 = 0
+      System::Call 'advapi32::RegSetValueExW(p r2, w R1, i 0, i r3, p r6, i r4)'
+      System::Call 'advapi32::RegCloseKey(p r2)'
+    ${EndIf}
+  ${Else}
+    DeleteRegValue HKCU "${DESKTOP_KEY}" $R1
+  ${EndIf}
+  ${If} $6 != ""
+    System::Free $6
+  ${EndIf}
+FunctionEnd
+
+!macro PUT_BACK_STYLE SAVED NAME
+  StrCpy $R0 "${SAVED}"
+  StrCpy $R1 "${NAME}"
+  Call un.PutBackStyleValue
 !macroend
 
 ; With the widget's own wallpaper set (b_use_custom_wallpaper), the user's comes back
 ; as the widget itself puts it back: the remembered style, then the picture ("" for
-; none, and none when the remembered one was deleted since), then the flag.
+; none, and none when the remembered one was deleted since), then the flag. Only while
+; ours is still the one shown: the install's picture, or the path the system gave for
+; it when it was set (shown_wallpaper; a system may show a copy of its own). A
+; wallpaper the user chose since stays as it is, and only the flag is cleared.
 Function un.PutBackUsersWallpaper
   ClearErrors
   ReadRegDWORD $0 HKCU "${SETTINGS_KEY}" "b_use_custom_wallpaper"
@@ -948,18 +985,34 @@ Function un.PutBackUsersWallpaper
   ${OrIf} $0 == 0
     Return
   ${EndIf}
-  !insertmacro PUT_BACK_STYLE "saved_wallpaper_style" "WallpaperStyle"
-  !insertmacro PUT_BACK_STYLE "saved_tile_wallpaper" "TileWallpaper"
-  ReadRegStr $1 HKCU "${SETTINGS_KEY}" "saved_wallpaper" ; "" when absent
-  ; SPI_SETDESKWALLPAPER with SPIF_UPDATEINIFILE | SPIF_SENDCHANGE
-  System::Call 'user32::SystemParametersInfoW(i 0x14, i 0, w r1, i 3) i .r0'
+  ; SPI_GETDESKWALLPAPER; one that cannot be told is not taken for ours
+  System::Call 'user32::SystemParametersInfoW(i 0x73, i ${NSIS_MAX_STRLEN}, w .r1, i 0) i .r0'
   ${If} $0 == 0
-  ${AndIfNot} ${FileExists} $1
-    System::Call 'user32::SystemParametersInfoW(i 0x14, i 0, w "", i 3) i .r0'
+    StrCpy $1 ""
   ${EndIf}
-  ${If} $0 <> 0
-    WriteRegDWORD HKCU "${SETTINGS_KEY}" "b_use_custom_wallpaper" 0
+  ReadRegStr $2 HKCU "${SETTINGS_KEY}" "shown_wallpaper" ; "" when absent
+  StrCpy $7 0
+  ${If} $1 != "" ; the comparisons ignore case
+    ${If} $1 == "$INSTDIR\images\wallpaper.bmp"
+    ${OrIf} $1 == $2
+      StrCpy $7 1
+    ${EndIf}
   ${EndIf}
+  ${If} $7 == 1
+    !insertmacro PUT_BACK_STYLE "saved_wallpaper_style" "WallpaperStyle"
+    !insertmacro PUT_BACK_STYLE "saved_tile_wallpaper" "TileWallpaper"
+    ReadRegStr $1 HKCU "${SETTINGS_KEY}" "saved_wallpaper" ; "" when absent
+    ; SPI_SETDESKWALLPAPER with SPIF_UPDATEINIFILE | SPIF_SENDCHANGE
+    System::Call 'user32::SystemParametersInfoW(i 0x14, i 0, w r1, i 3) i .r0'
+    ${If} $0 == 0
+    ${AndIfNot} ${FileExists} $1
+      System::Call 'user32::SystemParametersInfoW(i 0x14, i 0, w "", i 3) i .r0'
+    ${EndIf}
+    ${If} $0 == 0
+      Return ; the flag stays, so that a later OFF tries again
+    ${EndIf}
+  ${EndIf}
+  WriteRegDWORD HKCU "${SETTINGS_KEY}" "b_use_custom_wallpaper" 0
 FunctionEnd
 
 Section "Uninstall"
