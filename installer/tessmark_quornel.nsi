@@ -169,7 +169,9 @@ Var StopStart    ; tick count at the first stop of this run: every stop shares i
 !macroend
 
 !macro REMOVE NAME
-  Delete "$INSTDIR\${NAME}"
+  !if "${NAME}" != "${LOADER}"
+    Delete "$INSTDIR\${NAME}"
+  !endif
 !macroend
 
 !macro DEFINE_SHARED PREFIX
@@ -314,13 +316,15 @@ Function ${PREFIX}StopWidget
 FunctionEnd
 
 ; Removes the files of the install in $INSTDIR by their names, and the folder when
-; nothing else is left in it.
+; nothing else is left in it. The Loader goes last: a run cut off before the end leaves
+; a folder still known as this widget's, which the next uninstall or setup finishes.
 Function ${PREFIX}RemoveInstallFiles
   !insertmacro FOR_EACH_FILE REMOVE
   Delete "$INSTDIR\${UPDATE_PROGRAM}"
   Delete "$INSTDIR\${UPDATE_PACKAGE}"
   RMDir /r "$INSTDIR\${STAGING}"
   RMDir /r "$INSTDIR\${ASIDE}"
+  Delete "$INSTDIR\${LOADER}"
   RMDir "$INSTDIR\images"
   RMDir "$INSTDIR"
 FunctionEnd
@@ -742,7 +746,10 @@ Function Fail
   MessageBox MB_OK|MB_ICONSTOP "$Failure" /SD IDOK
   Call ClearStaging
   ${IfNot} ${FileExists} "$INSTDIR\${LOADER}"
-    ; Nothing was installed here before: leave nothing behind.
+    ; Nothing was installed here before: leave nothing behind, the pending package this
+    ; run made included (without a Loader beside it, it would make the folder another
+    ; program's for the next setup).
+    Delete "$INSTDIR\${UPDATE_PACKAGE}"
     RMDir /r "$INSTDIR\${ASIDE}"
     RMDir "$INSTDIR\images"
     RMDir "$INSTDIR"
@@ -997,6 +1004,14 @@ Function un.PutBackUsersWallpaper
     ${OrIf} $1 == $2
       StrCpy $7 1
     ${EndIf}
+  ${EndIf}
+  ; The Wallpaper value the system's settings write must say so too, where it is readable.
+  ClearErrors
+  ReadRegStr $3 HKCU "${DESKTOP_KEY}" "Wallpaper"
+  ${IfNot} ${Errors}
+  ${AndIf} $3 != "$INSTDIR\images\wallpaper.bmp"
+  ${AndIf} $3 != $2
+    StrCpy $7 0
   ${EndIf}
   ${If} $7 == 1
     !insertmacro PUT_BACK_STYLE "saved_wallpaper_style" "WallpaperStyle"
