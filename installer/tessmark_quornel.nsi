@@ -11,15 +11,19 @@
 ; One install per user: a setup into another folder than the registered install moves
 ; it (the old folder's files go; interactive asks first). One setup or uninstaller runs
 ; at a time per user. An older version than the installed one asks (interactive) or is
-; refused. A folder that holds files by this widget's names but no Loader is not touched.
+; refused. A folder that holds files by this widget's names but no Loader is not touched,
+; unless its setup_new\ holds the mark of this setup: a run was cut off there.
 ;
 ; A file is never overwritten in place: the new files are unpacked into setup_new\, the
 ; old ones moved into setup_old\ (a running program's file can be renamed, not replaced)
-; and the new ones renamed into place; a failure puts the old ones back. Only while the
-; files are being replaced does a copy of this program lie in the folder as the pending
-; package, newer than the update program, so that an update cut off half-way is finished
-; by the next Loader start; a second Loader that met it then would try to copy it over
-; the running update program, so the time it lies there is kept short.
+; and the new ones renamed into place; a failure puts the old ones back. Every run puts
+; its mark into setup_new\ before anything else and removes it last, so that a folder a
+; cut-off run left without a Loader (a power cut during the first install, or between
+; the Loader's two renames) is known as this widget's and the next setup finishes it.
+; Only while the files are being replaced does a copy of this program lie in the folder
+; as the pending package, newer than the update program, so that an update cut off
+; half-way is finished by the next Loader start; a second Loader that met it then would
+; try to copy it over the running update program, so the time it lies there is kept short.
 ;
 ; makensis -INPUTCHARSET UTF8 -DVERSION=1.0.0 -DPAYLOAD=<folder> -DOUTFILE=<setup.exe>
 ;          -DICON=<program icon> tessmark_quornel.nsi
@@ -40,6 +44,9 @@ ManifestDPIAware true
 !define PUBLISHER      "Morvane"
 !define UNINSTALL_KEY  "Software\Microsoft\Windows\CurrentVersion\Uninstall\tessmark_quornel"
 !define SETTINGS_KEY   "Software\Morvane\Tessmark"
+!define DESKTOP_KEY    "Control Panel\Desktop"
+; HKEY_CURRENT_USER as a 64-bit process passes it to advapi32: sign-extended.
+!define HKCU_HANDLE    0xFFFFFFFF80000001
 !define LOADER         "tessmark_quornel_loader.exe"
 !define HOST           "tessmark_quornel.exe"
 !define ENGINE         "base.dll"
@@ -48,6 +55,7 @@ ManifestDPIAware true
 !define UNINSTALLER    "uninstall_tessmark_quornel.exe"
 !define OLD_UNINSTALLER "uninstall.exe" ; the name 1.0.0 gave it: removed only where the entry names it
 !define STAGING        "setup_new"
+!define STAGING_MARK   "tessmark_quornel_setup.mark" ; in setup_new\ while a run uses it
 !define ASIDE          "setup_old"
 !define SHORTCUT       "${PRODUCT_NAME}.lnk"
 !define LOCK_NAME      "Local\tessmark_quornel_setup_" ; + the user name
@@ -161,7 +169,9 @@ Var StopStart    ; tick count at the first stop of this run: every stop shares i
 !macroend
 
 !macro REMOVE NAME
-  Delete "$INSTDIR\${NAME}"
+  !if "${NAME}" != "${LOADER}"
+    Delete "$INSTDIR\${NAME}"
+  !endif
 !macroend
 
 !macro DEFINE_SHARED PREFIX
@@ -306,13 +316,15 @@ Function ${PREFIX}StopWidget
 FunctionEnd
 
 ; Removes the files of the install in $INSTDIR by their names, and the folder when
-; nothing else is left in it.
+; nothing else is left in it. The Loader goes last: a run cut off before the end leaves
+; a folder still known as this widget's, which the next uninstall or setup finishes.
 Function ${PREFIX}RemoveInstallFiles
   !insertmacro FOR_EACH_FILE REMOVE
   Delete "$INSTDIR\${UPDATE_PROGRAM}"
   Delete "$INSTDIR\${UPDATE_PACKAGE}"
   RMDir /r "$INSTDIR\${STAGING}"
   RMDir /r "$INSTDIR\${ASIDE}"
+  Delete "$INSTDIR\${LOADER}"
   RMDir "$INSTDIR\images"
   RMDir "$INSTDIR"
 FunctionEnd
@@ -415,8 +427,10 @@ Function CheckFolder
   StrCpy $0 0
   StrCpy $1 ""
   ; Files by the widget's names without its Loader are another program's: the setup
-  ; would replace them and the uninstaller remove them.
+  ; would replace them and the uninstaller remove them. With the mark in setup_new\,
+  ; a run of this setup was cut off here, and the tidying of this run finishes it.
   ${IfNot} ${FileExists} "$INSTDIR\${LOADER}"
+  ${AndIfNot} ${FileExists} "$INSTDIR\${STAGING}\${STAGING_MARK}"
     !insertmacro FOR_EACH_FILE CHECK_FOREIGN
     !insertmacro CHECK_FOREIGN "${UPDATE_PROGRAM}"
     !insertmacro CHECK_FOREIGN "${UPDATE_PACKAGE}"
@@ -473,6 +487,18 @@ FunctionEnd
   !insertmacro NORMAL_ATTRIBUTES "${PATH}"
 !macroend
 
+; Makes setup_new\ with the mark of this setup in it, before any other file goes there.
+!macro MAKE_STAGING
+  CreateDirectory "$INSTDIR\${STAGING}"
+  Push $0
+  ClearErrors
+  FileOpen $0 "$INSTDIR\${STAGING}\${STAGING_MARK}" w
+  ${IfNot} ${Errors}
+    FileClose $0
+  ${EndIf}
+  Pop $0
+!macroend
+
 ; Puts a copy of this program into the folder as the pending package, one second newer
 ; than the update program (or now, if that is later): the Loader installs it at its
 ; next start unless this run gets to the end and removes it. Made in setup_new\ and
@@ -481,7 +507,7 @@ Function LeavePendingPackage
   ${If} $Older == 1
     Return
   ${EndIf}
-  CreateDirectory "$INSTDIR\${STAGING}"
+  !insertmacro MAKE_STAGING
   !insertmacro COPY_THIS_PROGRAM "$INSTDIR\${STAGING}\${UPDATE_PACKAGE}"
   ${If} $0 == 0
     Return
@@ -533,11 +559,41 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; Empties and removes setup_new\, its mark last: a run cut off meanwhile leaves a
+; folder still known as this widget's. While anything else stays there, so does the mark.
+Function ClearStaging
+  Push $0
+  Push $1
+  FindFirst $0 $1 "$INSTDIR\${STAGING}\*"
+  ${DoWhile} $1 != ""
+    ${If} $1 != "."
+    ${AndIf} $1 != ".."
+    ${AndIf} $1 != "${STAGING_MARK}"
+      ${If} ${FileExists} "$INSTDIR\${STAGING}\$1\*.*"
+        RMDir /r "$INSTDIR\${STAGING}\$1"
+      ${Else}
+        Delete "$INSTDIR\${STAGING}\$1"
+      ${EndIf}
+    ${EndIf}
+    FindNext $0 $1
+  ${Loop}
+  FindClose $0
+  Delete "$INSTDIR\${STAGING}\${STAGING_MARK}"
+  RMDir "$INSTDIR\${STAGING}"
+  ${If} ${FileExists} "$INSTDIR\${STAGING}\*.*"
+    !insertmacro MAKE_STAGING
+  ${EndIf}
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; The files moved aside go back before setup_new\ goes: until the Loader is back, its
+; mark is what makes the folder this widget's.
 Function TidyEarlierRun
-  RMDir /r "$INSTDIR\${STAGING}"
   !insertmacro FOR_EACH_FILE TIDY_ASIDE
   !insertmacro TIDY_ASIDE "${UPDATE_PROGRAM}"
   RMDir /r "$INSTDIR\${ASIDE}" ; what is still running stays until the next run
+  Call ClearStaging
 FunctionEnd
 
 !macro CHECK_STAGED NAME
@@ -556,6 +612,7 @@ FunctionEnd
 ; Unpacks the new files into setup_new\; $Failure names what could not be written.
 ; A macro, not a function: the size the directory page shows counts the files of the section.
 !macro STAGE_FILES
+  !insertmacro MAKE_STAGING
   !insertmacro FOR_EACH_PAYLOAD_FILE STAGE
   WriteUninstaller "$INSTDIR\${STAGING}\${UNINSTALLER}"
   SetOutPath "$INSTDIR" ; a current directory cannot be removed
@@ -564,6 +621,7 @@ FunctionEnd
     !insertmacro COPY_THIS_PROGRAM "$INSTDIR\${STAGING}\${UPDATE_PROGRAM}"
     !insertmacro CHECK_STAGED "${UPDATE_PROGRAM}"
   ${EndIf}
+  !insertmacro CHECK_STAGED "${STAGING_MARK}"
   !insertmacro FOR_EACH_FILE CHECK_STAGED
 !macroend
 
@@ -686,9 +744,12 @@ Function Fail
     ${EndIf}
   ${EndIf}
   MessageBox MB_OK|MB_ICONSTOP "$Failure" /SD IDOK
-  RMDir /r "$INSTDIR\${STAGING}"
+  Call ClearStaging
   ${IfNot} ${FileExists} "$INSTDIR\${LOADER}"
-    ; Nothing was installed here before: leave nothing behind.
+    ; Nothing was installed here before: leave nothing behind, the pending package this
+    ; run made included (without a Loader beside it, it would make the folder another
+    ; program's for the next setup).
+    Delete "$INSTDIR\${UPDATE_PACKAGE}"
     RMDir /r "$INSTDIR\${ASIDE}"
     RMDir "$INSTDIR\images"
     RMDir "$INSTDIR"
@@ -876,20 +937,54 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; A remembered style value back in the desktop's key; one that was absent is deleted.
-!macro PUT_BACK_STYLE SAVED NAME
-  ClearErrors
-  ReadRegStr $1 HKCU "${SETTINGS_KEY}" "${SAVED}"
-  ${If} ${Errors}
-    DeleteRegValue HKCU "Control Panel\Desktop" "${NAME}"
-  ${Else}
-    WriteRegStr HKCU "Control Panel\Desktop" "${NAME}" $1
+; The remembered style value $R0 back as the desktop's value $R1 with the type and bytes
+; it had (ReadRegStr would take a REG_DWORD for absent); an absent one deletes $R1, as
+; does one that cannot be read. Uses $0, $2-$6.
+Function un.PutBackStyleValue
+  StrCpy $5 0 ; 1: read
+  StrCpy $6 "" ; its buffer
+  ; KEY_QUERY_VALUE
+  System::Call 'advapi32::RegOpenKeyExW(p ${HKCU_HANDLE}, w "${SETTINGS_KEY}", i 0, i 0x1, *p .r2) i .r0'
+  ${If} $0 = 0
+    System::Call 'advapi32::RegQueryValueExW(p r2, w R0, p 0, *i .r3, p 0, *i 0 r4) i .r0'
+    ${If} $0 = 0
+      IntOp $6 $4 + 2 ; an empty value still gets a buffer
+      System::Alloc $6
+      Pop $6
+      System::Call 'advapi32::RegQueryValueExW(p r2, w R0, p 0, *i .r3, p r6, *i r4 r4) i .r0'
+      ${If} $0 = 0
+        StrCpy $5 1
+      ${EndIf}
+    ${EndIf}
+    System::Call 'advapi32::RegCloseKey(p r2)'
   ${EndIf}
+  ${If} $5 == 1
+    ; KEY_SET_VALUE
+    System::Call 'advapi32::RegCreateKeyExW(p ${HKCU_HANDLE}, w "${DESKTOP_KEY}", i 0, p 0, i 0, i 0x2, p 0, *p .r2, p 0) i .r0'
+    ${If} $0 = 0
+      System::Call 'advapi32::RegSetValueExW(p r2, w R1, i 0, i r3, p r6, i r4)'
+      System::Call 'advapi32::RegCloseKey(p r2)'
+    ${EndIf}
+  ${Else}
+    DeleteRegValue HKCU "${DESKTOP_KEY}" $R1
+  ${EndIf}
+  ${If} $6 != ""
+    System::Free $6
+  ${EndIf}
+FunctionEnd
+
+!macro PUT_BACK_STYLE SAVED NAME
+  StrCpy $R0 "${SAVED}"
+  StrCpy $R1 "${NAME}"
+  Call un.PutBackStyleValue
 !macroend
 
 ; With the widget's own wallpaper set (b_use_custom_wallpaper), the user's comes back
 ; as the widget itself puts it back: the remembered style, then the picture ("" for
-; none, and none when the remembered one was deleted since), then the flag.
+; none, and none when the remembered one was deleted since), then the flag. Only while
+; ours is still the one shown: the install's picture, or the path the system gave for
+; it when it was set (shown_wallpaper; a system may show a copy of its own). A
+; wallpaper the user chose since stays as it is, and only the flag is cleared.
 Function un.PutBackUsersWallpaper
   ClearErrors
   ReadRegDWORD $0 HKCU "${SETTINGS_KEY}" "b_use_custom_wallpaper"
@@ -897,18 +992,42 @@ Function un.PutBackUsersWallpaper
   ${OrIf} $0 == 0
     Return
   ${EndIf}
-  !insertmacro PUT_BACK_STYLE "saved_wallpaper_style" "WallpaperStyle"
-  !insertmacro PUT_BACK_STYLE "saved_tile_wallpaper" "TileWallpaper"
-  ReadRegStr $1 HKCU "${SETTINGS_KEY}" "saved_wallpaper" ; "" when absent
-  ; SPI_SETDESKWALLPAPER with SPIF_UPDATEINIFILE | SPIF_SENDCHANGE
-  System::Call 'user32::SystemParametersInfoW(i 0x14, i 0, w r1, i 3) i .r0'
+  ; SPI_GETDESKWALLPAPER; one that cannot be told is not taken for ours
+  System::Call 'user32::SystemParametersInfoW(i 0x73, i ${NSIS_MAX_STRLEN}, w .r1, i 0) i .r0'
   ${If} $0 == 0
-  ${AndIfNot} ${FileExists} $1
-    System::Call 'user32::SystemParametersInfoW(i 0x14, i 0, w "", i 3) i .r0'
+    StrCpy $1 ""
   ${EndIf}
-  ${If} $0 <> 0
-    WriteRegDWORD HKCU "${SETTINGS_KEY}" "b_use_custom_wallpaper" 0
+  ReadRegStr $2 HKCU "${SETTINGS_KEY}" "shown_wallpaper" ; "" when absent
+  StrCpy $7 0
+  ${If} $1 != "" ; the comparisons ignore case
+    ${If} $1 == "$INSTDIR\images\wallpaper.bmp"
+    ${OrIf} $1 == $2
+      StrCpy $7 1
+    ${EndIf}
   ${EndIf}
+  ; The Wallpaper value the system's settings write must say so too, where it is readable.
+  ClearErrors
+  ReadRegStr $3 HKCU "${DESKTOP_KEY}" "Wallpaper"
+  ${IfNot} ${Errors}
+  ${AndIf} $3 != "$INSTDIR\images\wallpaper.bmp"
+  ${AndIf} $3 != $2
+    StrCpy $7 0
+  ${EndIf}
+  ${If} $7 == 1
+    !insertmacro PUT_BACK_STYLE "saved_wallpaper_style" "WallpaperStyle"
+    !insertmacro PUT_BACK_STYLE "saved_tile_wallpaper" "TileWallpaper"
+    ReadRegStr $1 HKCU "${SETTINGS_KEY}" "saved_wallpaper" ; "" when absent
+    ; SPI_SETDESKWALLPAPER with SPIF_UPDATEINIFILE | SPIF_SENDCHANGE
+    System::Call 'user32::SystemParametersInfoW(i 0x14, i 0, w r1, i 3) i .r0'
+    ${If} $0 == 0
+    ${AndIfNot} ${FileExists} $1
+      System::Call 'user32::SystemParametersInfoW(i 0x14, i 0, w "", i 3) i .r0'
+    ${EndIf}
+    ${If} $0 == 0
+      Return ; the flag stays, so that a later OFF tries again
+    ${EndIf}
+  ${EndIf}
+  WriteRegDWORD HKCU "${SETTINGS_KEY}" "b_use_custom_wallpaper" 0
 FunctionEnd
 
 Section "Uninstall"

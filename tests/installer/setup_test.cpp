@@ -59,6 +59,18 @@ DWORD RunSetup(const std::wstring& exe, const std::wstring& arguments, const std
     return exitCode;
 }
 
+// Ends `run` by force once `reached` holds, as a power cut would. Polled without a pause:
+// the states to catch last a few milliseconds. Gives up when the run ends first or
+// after kSetupWaitMs; true when the run has ended.
+template <class F> bool KillWhen(Process& run, F reached)
+{
+    DWORD start = GetTickCount();
+    while (!reached() && GetTickCount() - start < kSetupWaitMs && WaitForSingleObject(run.handle, 0))
+        ;
+    TerminateProcess(run.handle, 9);
+    return WaitExit(run, kWaitMs, nullptr);
+}
+
 // Runs the uninstaller of `dir` in place, which gives its real exit code.
 DWORD Uninstall(const std::wstring& dir)
 {
@@ -452,12 +464,7 @@ TEST_F(Setup, UpdateKilledHalfWayIsFinishedByTheNextLoaderStart)
     // in place again (a kill between its two renames would leave none to start).
     std::wstring asideLoader = dir + L"\\setup_old\\" + kLoaderName;
     std::wstring loaderFile = dir + L"\\" + kLoaderName;
-    DWORD start = GetTickCount();
-    while (!(FileExists(asideLoader) && FileExists(loaderFile)) && GetTickCount() - start < kSetupWaitMs &&
-           WaitForSingleObject(run.handle, 0))
-        ;
-    TerminateProcess(run.handle, 9);
-    ASSERT_TRUE(WaitExit(run, kWaitMs, nullptr));
+    ASSERT_TRUE(KillWhen(run, [&] { return FileExists(asideLoader) && FileExists(loaderFile); }));
     ASSERT_TRUE(FileExists(dir + L"\\" + kPackageName)) << "the update ended before it could be cut off";
     int replaced = 0;
     for (const wchar_t* name : kPayloadFiles)
@@ -474,6 +481,43 @@ TEST_F(Setup, UpdateKilledHalfWayIsFinishedByTheNextLoaderStart)
     EXPECT_FALSE(FileExists(dir + L"\\" + kPackageName));
     EXPECT_FALSE(FileExists(dir + L"\\setup_new"));
     EXPECT_FALSE(MessageBoxShown());
+}
+
+// A setup cut off before its Loader is in place leaves a folder without one, which
+// would be refused as another program's; the mark that every run puts first into
+// setup_new\ tells the next setup that the folder is this widget's.
+TEST_F(Setup, ASetupCutOffBeforeTheLoaderIsInPlaceIsFinishedByTheNextSetup)
+{
+    CreateDirectoryW(dir.c_str(), nullptr);
+    WriteFileBytes(dir + L"\\notes.txt", "the user's");
+    std::vector<std::wstring> complete = InstalledFiles();
+    complete.push_back(L"notes.txt");
+    std::sort(complete.begin(), complete.end());
+
+    // The first install, ended while it unpacks.
+    Process run = Start(NewerSetupExe(), L"\"" + NewerSetupExe() + L"\" /S /nostart /D=" + dir, work);
+    ASSERT_TRUE(run.handle);
+    ASSERT_TRUE(KillWhen(run, [&] { return FileExists(dir + L"\\setup_new\\" + kLoaderName); }));
+    ASSERT_FALSE(FileExists(dir + L"\\" + kLoaderName)) << "the setup ended before it could be cut off";
+    ASSERT_TRUE(FileExists(dir + L"\\setup_new"));
+    EXPECT_EQ(0u, InstallSilently(SetupExe()));
+    EXPECT_EQ(complete, FilesBelow(dir));
+    ExpectPayload(BinDir());
+
+    // An update ended between moving the old Loader aside and renaming the new one in.
+    // Without the mark, the same folder is another program's and stays as it is.
+    CreateDirectoryW((dir + L"\\setup_old").c_str(), nullptr);
+    CreateDirectoryW((dir + L"\\setup_new").c_str(), nullptr);
+    ASSERT_TRUE(MoveFileW((dir + L"\\" + kLoaderName).c_str(), (dir + L"\\setup_old\\" + kLoaderName).c_str()));
+    ASSERT_TRUE(CopyFileW((BinPath(NEWER_PAYLOAD_FROM_BIN) + L"\\" + kLoaderName).c_str(),
+                          (dir + L"\\setup_new\\" + kLoaderName).c_str(), FALSE));
+    std::vector<std::wstring> cutOff = FilesBelow(dir);
+    EXPECT_EQ(kForeignFiles, InstallSilently(NewerSetupExe()));
+    EXPECT_EQ(cutOff, FilesBelow(dir));
+    WriteFileBytes(dir + L"\\setup_new\\tessmark_quornel_setup.mark", "");
+    EXPECT_EQ(0u, InstallSilently(NewerSetupExe()));
+    EXPECT_EQ(complete, FilesBelow(dir));
+    ExpectPayload(BinPath(NEWER_PAYLOAD_FROM_BIN));
 }
 
 TEST_F(Setup, FileThatCannotBeReplacedLeavesTheInstalledWidgetWorking)
@@ -635,13 +679,18 @@ TEST_F(Setup, AHandPickedFolderKeepsTheFilesOfOthers)
     EXPECT_EQ((std::vector<std::wstring>{ L"notes.txt", L"uninstall.exe", kUninstallerName }), FilesBelow(dir));
     EXPECT_EQ("another program", ReadFileBytes(dir + L"\\uninstall.exe"));
 
-    // Files by the widget's names but no Loader are another program's.
-    std::wstring other = work + L"\\other";
-    CreateDirectoryW(other.c_str(), nullptr);
-    WriteFileBytes(other + L"\\base.dll", "another engine");
-    EXPECT_EQ(kForeignFiles, RunSetup(SetupExe(), L"/S /nostart /D=" + other));
-    EXPECT_EQ(std::vector<std::wstring>{ L"base.dll" }, FilesBelow(other));
-    EXPECT_EQ("another engine", ReadFileBytes(other + L"\\base.dll"));
+    // Files by the widget's names but no Loader are another program's, and so is a
+    // setup_new\ folder without this setup's mark in it.
+    const wchar_t* const foreign[] = { L"base.dll", L"setup_new\\tessmark_quornel_loader.exe" };
+    for (size_t i = 0; i < ARRAYSIZE(foreign); ++i) {
+        std::wstring other = work + L"\\other" + std::to_wstring(i), path = other + L"\\" + foreign[i];
+        CreateDirectoryW(other.c_str(), nullptr);
+        CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+        WriteFileBytes(path, "another program's");
+        EXPECT_EQ(kForeignFiles, RunSetup(SetupExe(), L"/S /nostart /D=" + other)) << WideToUtf8(foreign[i]);
+        EXPECT_EQ(std::vector<std::wstring>{ foreign[i] }, FilesBelow(other));
+        EXPECT_EQ("another program's", ReadFileBytes(path));
+    }
 
     // A folder where the user may not write: sysfs refuses even root.
     if (FileExists(L"Z:\\sys\\kernel"))
@@ -673,37 +722,87 @@ TEST_F(Setup, AnOlderVersionAsksOrIsRefused)
     EXPECT_FALSE(FileExists(dir + L"\\" + kPackageName)) << "an older version would come back";
 }
 
-// The widget's own wallpaper set: the uninstaller puts the user's back, as the widget
-// would, style included. (Wine keeps each process's system parameters apart, so the
-// wallpaper is read from the Wallpaper value that a change writes.)
+// The widget's own wallpaper set: the uninstaller puts the user's back as the widget
+// would, each style value with the type and bytes it had, but only while ours is still
+// the one shown; a wallpaper the user chose since stays. The engine's record is written
+// as the engine keeps it: the desktop's style values as they were, and the path the
+// system reported for ours once it was set. (Wine keeps each process's system
+// parameters apart, so the wallpaper is read from the Wallpaper value that a change
+// writes.)
 TEST_F(Setup, UninstallerPutsTheUsersWallpaperBack)
 {
     const wchar_t desktopKey[] = L"Control Panel\\Desktop";
+    const wchar_t* const desktopNames[] = { L"Wallpaper", L"WallpaperStyle", L"TileWallpaper" };
+    auto readDesktop = [&] {
+        std::vector<RegValue> values;
+        for (const wchar_t* name : desktopNames)
+            values.push_back(ReadValue(desktopKey, name));
+        return values;
+    };
+    auto expectDesktop = [&](const std::vector<RegValue>& expected) {
+        std::vector<RegValue> now = readDesktop();
+        for (size_t i = 0; i < now.size(); ++i)
+            EXPECT_TRUE(expected[i] == now[i]) << WideToUtf8(desktopNames[i]) << " \"" << WideToUtf8(now[i].Text())
+                                               << "\" of type " << now[i].type;
+    };
+    auto setWallpaper = [](const std::wstring& path) {
+        return SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(path.c_str()),
+                                     SPIF_UPDATEINIFILE | SPIF_SENDCHANGE) != FALSE;
+    };
+    const std::vector<RegValue> before = readDesktop();
+    const std::wstring ours = dir + L"\\images\\wallpaper.bmp";
+    const DWORD style = 10; // fill, kept as a REG_DWORD as some systems keep it
+    auto installAndTurnOn = [&](const std::wstring& shown) {
+        ASSERT_EQ(0u, InstallSilently(SetupExe(), L""));
+        HWND widget = WaitForWindow(kWidgetClass, nullptr);
+        ASSERT_TRUE(widget);
+        SendMessageW(widget, 0x300A /* WM_ENGINE_WALLPAPER_ON */, 0, 0);
+        ASSERT_EQ(ours, ReadValue(desktopKey, L"Wallpaper").Text());
+        ASSERT_TRUE(WriteRaw(kSettingsKey, L"saved_wallpaper_style", REG_DWORD, &style, sizeof(style)));
+        ASSERT_TRUE(WriteText(kSettingsKey, L"shown_wallpaper", shown));
+    };
+    auto expectFlagCleared = [&] {
+        RegValue flag = ReadValue(kSettingsKey, L"b_use_custom_wallpaper");
+        EXPECT_TRUE(flag.type == REG_DWORD && flag.data.size() == 4 && !*reinterpret_cast<DWORD*>(flag.data.data()));
+    };
+
     std::wstring mine = work + L"\\мои обои.bmp";
     ASSERT_TRUE(CopyFileW(BinPath(L"images\\wallpaper.bmp").c_str(), mine.c_str(), FALSE));
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, desktopKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                                             nullptr));
-    RegSetValueExW(key, L"WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"10"), 6);
-    RegDeleteValueW(key, L"TileWallpaper");
-    RegCloseKey(key);
-    ASSERT_TRUE(SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(mine.c_str()),
-                                      SPIF_UPDATEINIFILE | SPIF_SENDCHANGE));
+    ASSERT_TRUE(WriteRaw(desktopKey, L"WallpaperStyle", REG_DWORD, &style, sizeof(style)));
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, desktopKey, L"TileWallpaper");
+    ASSERT_TRUE(setWallpaper(mine));
+    const std::vector<RegValue> users = readDesktop();
 
-    ASSERT_EQ(0u, InstallSilently(SetupExe(), L""));
-    HWND widget = WaitForWindow(kWidgetClass, nullptr);
-    ASSERT_TRUE(widget);
-    SendMessageW(widget, 0x300A /* WM_ENGINE_WALLPAPER_ON */, 0, 0);
-    EXPECT_EQ(dir + L"\\images\\wallpaper.bmp", ReadValue(desktopKey, L"Wallpaper").Text());
-
+    // Ours shown through a copy of the system's own, which the system then reports
+    // (in its own spelling): the user's wallpaper and style come back, TileWallpaper
+    // absent as it was.
+    std::wstring copy = work + L"\\TranscodedWallpaper.bmp", reported = copy;
+    CharUpperW(&reported[0]);
+    ASSERT_NO_FATAL_FAILURE(installAndTurnOn(reported));
+    ASSERT_TRUE(CopyFileW(ours.c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(setWallpaper(copy));
     EXPECT_EQ(0u, Uninstall(dir));
-    EXPECT_EQ(mine, ReadValue(desktopKey, L"Wallpaper").Text());
-    EXPECT_EQ(L"10", ReadValue(desktopKey, L"WallpaperStyle").Text());
-    EXPECT_FALSE(ReadValue(desktopKey, L"TileWallpaper").exists);
-    RegValue flag = ReadValue(kSettingsKey, L"b_use_custom_wallpaper");
-    EXPECT_TRUE(flag.type == REG_DWORD && flag.data.size() == 4 && !*reinterpret_cast<DWORD*>(flag.data.data()));
+    expectDesktop(users);
+    expectFlagCleared();
 
-    SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(L""), SPIF_UPDATEINIFILE);
+    // A wallpaper the user chose after ours stays as it is, style included.
+    DeleteFileW((dir + L"\\" + kUninstallerName).c_str()); // left by the uninstaller run in place
+    ASSERT_NO_FATAL_FAILURE(installAndTurnOn(ours));
+    std::wstring newer = work + L"\\новые обои.bmp";
+    ASSERT_TRUE(CopyFileW(BinPath(L"images\\wallpaper.bmp").c_str(), newer.c_str(), FALSE));
+    ASSERT_TRUE(WriteText(desktopKey, L"WallpaperStyle", L"6"));
+    ASSERT_TRUE(setWallpaper(newer));
+    const std::vector<RegValue> chosen = readDesktop();
+    EXPECT_EQ(0u, Uninstall(dir));
+    expectDesktop(chosen);
+    expectFlagCleared();
+
+    for (size_t i = 0; i < before.size(); ++i) {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, desktopKey, desktopNames[i]);
+        if (before[i].exists)
+            WriteRaw(desktopKey, desktopNames[i], before[i].type, before[i].data.data(),
+                     static_cast<DWORD>(before[i].data.size()));
+    }
     DeleteTree(kSettingsKey);
 }
 
