@@ -6,6 +6,7 @@ set -uo pipefail
 prepare_run build || exit 1
 build=$QUORNEL_BUILD
 ensure_display || exit 1
+export QUORNEL_DISPLAY_SHARED=1 # every test's wine-run.sh uses this display and prefix
 trap 'stop_prefix; stop_display' EXIT
 ensure_prefix
 "$WINESERVER" -p # one server for the whole run: later programs start without paying for it

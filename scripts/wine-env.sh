@@ -84,11 +84,22 @@ prepare_run() {
 }
 
 # Gives this shell an X display: the user's when it answers, else a private Xvfb
-# that stop_display ends.
+# that stop_display ends. Under a script that shares its display with every program
+# it runs (QUORNEL_DISPLAY_SHARED, exported by test.sh), a display that does not
+# answer at once is waited for and then reported, never replaced: a private display
+# would come with a stop of the shared prefix, which would end every other test.
 QUORNEL_XVFB_PID=""
 ensure_display() {
-    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-        return 0
+    if [ -n "${DISPLAY:-}" ]; then
+        local tries=${QUORNEL_DISPLAY_SHARED:+40}
+        for _ in $(seq "${tries:-1}"); do
+            xdpyinfo >/dev/null 2>&1 && return 0
+            [ -n "${QUORNEL_DISPLAY_SHARED:-}" ] && sleep 0.25
+        done
+        if [ -n "${QUORNEL_DISPLAY_SHARED:-}" ]; then
+            echo "the shared display $DISPLAY does not answer" >&2
+            return 1
+        fi
     fi
     local fifo
     fifo=$(mktemp -u)
