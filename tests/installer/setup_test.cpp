@@ -745,9 +745,11 @@ TEST_F(Setup, UninstallerPutsTheUsersWallpaperBack)
             EXPECT_TRUE(expected[i] == now[i]) << WideToUtf8(desktopNames[i]) << " \"" << WideToUtf8(now[i].Text())
                                                << "\" of type " << now[i].type;
     };
-    auto setWallpaper = [](const std::wstring& path) {
+    // Told to every window, or only written: the widget, which runs, clears its flag
+    // itself when told that the user chose another picture.
+    auto setWallpaper = [](const std::wstring& path, UINT tell = SPIF_SENDCHANGE) {
         return SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(path.c_str()),
-                                     SPIF_UPDATEINIFILE | SPIF_SENDCHANGE) != FALSE;
+                                     SPIF_UPDATEINIFILE | tell) != FALSE;
     };
     const std::vector<RegValue> before = readDesktop();
     const std::wstring ours = dir + L"\\images\\wallpaper.bmp";
@@ -791,7 +793,7 @@ TEST_F(Setup, UninstallerPutsTheUsersWallpaperBack)
     std::wstring newer = work + L"\\новые обои.bmp";
     ASSERT_TRUE(CopyFileW(BinPath(L"images\\wallpaper.bmp").c_str(), newer.c_str(), FALSE));
     ASSERT_TRUE(WriteText(desktopKey, L"WallpaperStyle", L"6"));
-    ASSERT_TRUE(setWallpaper(newer));
+    ASSERT_TRUE(setWallpaper(newer, 0)); // the uninstaller, not the widget, must see it
     const std::vector<RegValue> chosen = readDesktop();
     EXPECT_EQ(0u, Uninstall(dir));
     expectDesktop(chosen);
