@@ -213,7 +213,7 @@ TEST_F(TrayIcons, MissingOnlineIconIsReportedOnceAndTheHostRunsOn)
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(L"не могу загрузить иконку для трея: 'images/tray.ico'", MessageBoxText(box));
     DismissMessageBox(box);
-    ASSERT_TRUE(WaitForLogLine(run.log, L"run"));
+    ASSERT_TRUE(WaitForLogLine(run.log, kRunLogged));
     EXPECT_EQ(nullptr, FindWindowW(L"#32770", kHostCaption)) << "the offline icon is not tried";
     run.tray = FindWindowW(L"tray_wnd", kTrayTitle);
     auto add = LogLines(run.log, L"notify");

@@ -424,7 +424,7 @@ TEST_F(Setup, SetupAndUninstallStopTheRunningWidget)
     ExpectPayload(BinPath(NEWER_PAYLOAD_FROM_BIN));
 
     // The new widget (the newer payload's stand-in engine) is started with "/firstrun".
-    ASSERT_TRUE(WaitForLogLine(log, L"run"));
+    ASSERT_TRUE(WaitForLogLine(log, kRunLogged));
     HWND newTray = WaitForTray();
     ASSERT_TRUE(newTray);
     EXPECT_NE(oldTray, newTray);
@@ -476,7 +476,7 @@ TEST_F(Setup, UpdateKilledHalfWayIsFinishedByTheNextLoaderStart)
     ASSERT_TRUE(WaitExit(loader, kSetupWaitMs, &exitCode));
     EXPECT_EQ(0u, exitCode);
     EXPECT_TRUE(WaitForTray());
-    EXPECT_TRUE(WaitForLogLine(log, L"run"));
+    EXPECT_TRUE(WaitForLogLine(log, kRunLogged));
     ExpectPayload(BinPath(NEWER_PAYLOAD_FROM_BIN));
     EXPECT_FALSE(FileExists(dir + L"\\" + kPackageName));
     EXPECT_FALSE(FileExists(dir + L"\\setup_new"));

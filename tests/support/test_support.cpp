@@ -253,8 +253,9 @@ std::vector<std::wstring> Split(const std::wstring& line, wchar_t separator)
 
 std::vector<std::wstring> ReadLog(const std::wstring& path)
 {
+    // The last piece is empty after a whole line, else a line still being written.
     std::vector<std::wstring> lines = Split(Utf8ToWide(ReadFileBytes(path)), L'\n');
-    if (!lines.empty() && lines.back().empty())
+    if (!lines.empty())
         lines.pop_back();
     return lines;
 }
@@ -302,7 +303,7 @@ bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail,
     SetEnvironmentVariableW(L"QUORNEL_BASE_FAIL", engineFailure);
     run.process = Start(HostExe(run.dir), L"football " + tail, run.dir);
     SetEnvironmentVariableW(L"QUORNEL_BASE_FAIL", nullptr);
-    if (!run.process.handle || !WaitForLogLine(run.log, L"run"))
+    if (!run.process.handle || !WaitForLogLine(run.log, kRunLogged))
         return false;
     // The tray window the engine was given; after a failed engine start it may
     // already be gone again.

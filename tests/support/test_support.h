@@ -85,6 +85,10 @@ bool WaitForLogLine(const std::wstring& path, const std::wstring& kind, size_t c
 std::wstring Field(const std::wstring& line, const std::wstring& key);
 std::vector<std::wstring> Split(const std::wstring& line, wchar_t separator = L'\t');
 
+// The stand-in's RunQuornel writes its "run", "cmd" and "dir" lines in that order:
+// once a "dir" line is there, so are the other two.
+const wchar_t kRunLogged[] = L"dir";
+
 // Engine messages received, in order, as their numbers.
 std::vector<UINT> EngineMessages(const std::wstring& logPath);
 

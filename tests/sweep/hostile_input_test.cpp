@@ -313,7 +313,7 @@ TEST_F(HostileInput, CommandLineTailsOfEveryLength)
         DWORD loaderCode = 1;
         ASSERT_TRUE(WaitExit(loader, kWaitMs, &loaderCode));
         EXPECT_EQ(0u, loaderCode);
-        ASSERT_TRUE(WaitForLogLine(run.log, L"run"));
+        ASSERT_TRUE(WaitForLogLine(run.log, kRunLogged));
         size_t passed = wcstoul(Field(LogLines(run.log, L"run")[0], L"cmdlen").c_str(), nullptr, 10);
         EXPECT_LE(passed, 250u);
         EXPECT_GE(passed, (std::min)(tail.size(), static_cast<size_t>(249)));
