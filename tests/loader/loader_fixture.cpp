@@ -49,14 +49,17 @@ double CounterMs(LONGLONG from, LONGLONG to)
     return static_cast<double>(to - from) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-int EndChildren(DWORD parentId)
+int EndChildren(DWORD parentId, const wchar_t* imageName)
 {
     int ended = 0;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry = { sizeof(entry) };
     for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
         qt::Process child;
-        if (entry.th32ParentProcessID == parentId)
+        // Process ids are reused: an older process may name a parent id that now
+        // stands for another (test.sh's first Wine program started the desktop and
+        // the services, then ended), so the image's name must match too.
+        if (entry.th32ParentProcessID == parentId && !lstrcmpiW(entry.szExeFile, imageName))
             child.handle = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
         ended += child.handle && WaitForSingleObject(child.handle, 0) == WAIT_TIMEOUT;
         qt::Kill(child);

@@ -41,8 +41,9 @@ struct StandinRecord {
 // QueryPerformanceCounter now, and a counter difference in milliseconds.
 LONGLONG Counter();
 double CounterMs(LONGLONG from, LONGLONG to);
-// Ends the processes still running that `parentId` started; gives how many.
-int EndChildren(DWORD parentId);
+// Ends the processes of that image name still running that `parentId` started;
+// gives how many.
+int EndChildren(DWORD parentId, const wchar_t* imageName);
 
 class LoaderTest : public ::testing::Test {
 protected:

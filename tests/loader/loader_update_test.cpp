@@ -84,7 +84,7 @@ TEST_F(LoaderUpdate, NoPackageStartsTheHostAtOnceAndTouchesNothing)
     DWORD loaderId = loader.id;
     bool loaderEnded = WaitLoader(&code);
     ASSERT_TRUE(WaitForRecord(L"host", L"start"));
-    EXPECT_EQ(1, EndChildren(loaderId)) << "the Host runs on";
+    EXPECT_EQ(1, EndChildren(loaderId, kHostName)) << "the Host runs on";
     ASSERT_TRUE(loaderEnded) << "the Loader waited for the Host";
     EXPECT_EQ(0u, code);
     auto host = Records(L"host", L"start");
