@@ -7,111 +7,14 @@
 #include <oleacc.h>
 #include <stddef.h>
 
+#include <utility>
+
+#include "accessible_items.h"
+#include "widget_texts.h"
+
 namespace {
 
-// COM and the accessibility library are loaded on a screen reader's first request,
-// not with the engine: most starts never meet one, and under Wine the three DLLs
-// cost every start some milliseconds. Once loaded they stay, since COM may still
-// release objects of theirs. Main thread only.
-struct ComFunctions {
-    HRESULT(WINAPI* coInitializeEx)(LPVOID, DWORD);
-    void(WINAPI* coUninitialize)(void);
-    HRESULT(WINAPI* coDisconnectObject)(LPUNKNOWN, DWORD);
-    HRESULT(WINAPI* createStdAccessibleObject)(HWND, LONG, REFIID, void**);
-    LRESULT(WINAPI* lresultFromObject)(REFIID, WPARAM, LPUNKNOWN);
-    BSTR(WINAPI* sysAllocString)(const OLECHAR*);
-    BSTR(WINAPI* sysAllocStringLen)(const OLECHAR*, UINT);
-};
-ComFunctions s_com;
-
-template <class Function> bool Bind(HMODULE module, const char* name, Function* function)
-{
-    *function = module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-    return *function != nullptr;
-}
-
-bool LoadComFunctions(void)
-{
-    if (s_com.lresultFromObject)
-        return true;
-    HMODULE ole = LoadLibraryW(L"ole32.dll");
-    HMODULE automation = LoadLibraryW(L"oleaut32.dll");
-    HMODULE accessibility = LoadLibraryW(L"oleacc.dll");
-    ComFunctions loaded = {};
-    bool all = Bind(ole, "CoInitializeEx", &loaded.coInitializeEx) &&
-               Bind(ole, "CoUninitialize", &loaded.coUninitialize) &&
-               Bind(ole, "CoDisconnectObject", &loaded.coDisconnectObject) &&
-               Bind(accessibility, "CreateStdAccessibleObject", &loaded.createStdAccessibleObject) &&
-               Bind(accessibility, "LresultFromObject", &loaded.lresultFromObject) &&
-               Bind(automation, "SysAllocString", &loaded.sysAllocString) &&
-               Bind(automation, "SysAllocStringLen", &loaded.sysAllocStringLen);
-    if (all)
-        s_com = loaded;
-    return all;
-}
-
 const WCHAR kObjectProperty[] = L"quornel_accessible";
-const WCHAR kPressAction[] = L"Нажать";
-
-void FreeBlock(void* block)
-{
-    if (block)
-        HeapFree(GetProcessHeap(), 0, block);
-}
-
-// The widget's items as they are at one moment: read afresh for every call, since
-// the widget changes its lines whenever it redraws.
-struct ItemList {
-    AccessibleItem* items = nullptr;
-    int count = 0;
-    const AccessibleItem* item = nullptr; // the one a call is about; null for the object itself
-    ItemList() = default;
-    ItemList(const ItemList&) = delete;
-    ItemList& operator=(const ItemList&) = delete;
-    ~ItemList() { FreeBlock(items); }
-};
-
-bool ReadItems(HWND widget, AccessibleItemSource source, ItemList* list)
-{
-    int wanted = source(widget, nullptr, 0);
-    if (wanted <= 0)
-        return true;
-    list->items = static_cast<AccessibleItem*>(HeapAlloc(GetProcessHeap(), 0, sizeof(AccessibleItem) * wanted));
-    if (!list->items)
-        return false;
-    int given = source(widget, list->items, wanted);
-    list->count = given < wanted ? given : wanted;
-    return true;
-}
-
-// What a notice compares: each item's kind and a fingerprint of its name, so that
-// no copies of the texts are kept.
-struct SeenItem {
-    DWORD nameHash;
-    bool button;
-};
-
-DWORD NameHash(const WCHAR* name)
-{
-    DWORD hash = 2166136261u; // FNV-1a
-    for (; name && *name; ++name)
-        hash = (hash ^ *name) * 16777619u;
-    return hash;
-}
-
-// False when out of memory.
-bool Remember(const ItemList& list, SeenItem** seen)
-{
-    *seen = nullptr;
-    if (list.count == 0)
-        return true;
-    *seen = static_cast<SeenItem*>(HeapAlloc(GetProcessHeap(), 0, sizeof(SeenItem) * list.count));
-    for (int i = 0; *seen && i < list.count; ++i) {
-        (*seen)[i].nameHash = NameHash(list.items[i].name);
-        (*seen)[i].button = list.items[i].button;
-    }
-    return *seen != nullptr;
-}
 
 void SetI4(VARIANT* result, LONG value)
 {
@@ -152,7 +55,7 @@ public:
     void ContentChanged(bool firstLook)
     {
         ItemList list;
-        SeenItem* seen = nullptr;
+        OwnedHeap<SeenItem> seen;
         if (!ReadItems(widget_, source_, &list) || !Remember(list, &seen)) {
             if (!firstLook)
                 NotifyWinEvent(EVENT_OBJECT_REORDER, widget_, OBJID_CLIENT, CHILDID_SELF);
@@ -160,15 +63,14 @@ public:
         }
         bool reordered = list.count != seenCount_;
         for (int i = 0; i < list.count && !reordered; ++i)
-            reordered = seen[i].button != seen_[i].button;
+            reordered = seen.Get()[i].button != seen_.Get()[i].button;
         for (int i = 0; i < list.count && !reordered && !firstLook; ++i) {
-            if (seen[i].nameHash != seen_[i].nameHash)
+            if (seen.Get()[i].nameHash != seen_.Get()[i].nameHash)
                 NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, widget_, OBJID_CLIENT, i + 1);
         }
         if (reordered && !firstLook)
             NotifyWinEvent(EVENT_OBJECT_REORDER, widget_, OBJID_CLIENT, CHILDID_SELF);
-        FreeBlock(seen_);
-        seen_ = seen;
+        seen_ = std::move(seen);
         seenCount_ = list.count;
     }
 
@@ -239,7 +141,7 @@ public:
         POINT point = {x, y};
         ScreenToClient(widget_, &point);
         for (int i = 0; i < list.count; ++i) {
-            if (PtInRect(&list.items[i].bounds, point)) {
+            if (PtInRect(&list.items.Get()[i].bounds, point)) {
                 SetI4(found, i + 1);
                 return S_OK;
             }
@@ -441,11 +343,7 @@ public:
     }
 
 private:
-    ~WidgetAccessible()
-    {
-        Disconnect();
-        FreeBlock(seen_);
-    }
+    ~WidgetAccessible() { Disconnect(); }
 
     static VARIANT SelfId()
     {
@@ -469,7 +367,7 @@ private:
             return S_OK;
         if (child.lVal < 1 || child.lVal > list->count)
             return E_INVALIDARG;
-        list->item = &list->items[child.lVal - 1];
+        list->item = &list->items.Get()[child.lVal - 1];
         return S_OK;
     }
 
@@ -488,7 +386,7 @@ private:
     HWND widget_;
     AccessibleItemSource source_;
     IAccessible* standard_;
-    SeenItem* seen_ = nullptr;
+    OwnedHeap<SeenItem> seen_;
     int seenCount_ = 0;
 };
 

@@ -1,18 +1,17 @@
-// The engine's settings in the registry under HKEY_CURRENT_USER: the key the Host
-// shares with it and the values only the engine writes. Values of the wrong type or
-// size read as absent, so the callers fall back to their defaults.
+// The engine's settings in the registry under HKEY_CURRENT_USER: the keys and values
+// it shares with the Host (host/shared_settings.h) and the values only the engine
+// writes. Values of the wrong type or size read as absent, so the callers fall back
+// to their defaults.
 #pragma once
 
 #include <windows.h>
 
-#define ENGINE_SETTINGS_KEY L"Software\\Morvane\\Tessmark"
-#define ENGINE_PROXY_KEY    L"Software\\Morvane\\Tessmark\\proxy\\user"
+#include "../host/shared_settings.h"
 
-// Settings key.
+// Settings key, the engine's own values.
 #define VALUE_WIDGET_SKIN           L"widget_skin"            // REG_DWORD, the skin's index
 #define VALUE_WIDGET_LEFT           L"widget_left"            // REG_DWORD (signed), screen pixels
 #define VALUE_WIDGET_TOP            L"widget_top"             // REG_DWORD (signed), screen pixels
-#define VALUE_USE_CUSTOM_WALLPAPER  L"b_use_custom_wallpaper" // REG_DWORD, non-zero: ours is set
 #define VALUE_SAVED_WALLPAPER       L"saved_wallpaper"        // REG_SZ, the user's picture
 #define VALUE_SAVED_WALLPAPER_STYLE L"saved_wallpaper_style"  // its WallpaperStyle, type and bytes as they were
 #define VALUE_SAVED_TILE_WALLPAPER  L"saved_tile_wallpaper"   // its TileWallpaper, type and bytes as they were
@@ -20,15 +19,6 @@
 #define VALUE_DATA_URL              L"data_url"               // REG_SZ, where fresh data comes from
 #define VALUE_DATA_SOURCE           L"data_cached_url"        // REG_SZ, the address the cached copy is from
 #define VALUE_DATA_LAST_MODIFIED    L"data_last_modified"     // REG_SZ, that copy's Last-Modified
-
-// Proxy key: written by the Host's proxy dialog, read afresh before each request.
-#define VALUE_PROXY_TYPE            L"proxy_type"             // REG_SZ, exactly "manual"; else the system's
-#define VALUE_PROXY_SERVER          L"proxy_server"           // REG_SZ, "host[:port]"
-#define VALUE_PROXY_USER            L"proxy_user"             // REG_SZ
-#define VALUE_PROXY_PASSWORD        L"proxy_password"         // REG_SZ, plain text
-
-// Registry texts are held in 260 units: at most 259 characters and the NUL.
-const DWORD kSettingTextUnits = 260;
 
 // A REG_DWORD of exactly 4 bytes; false (value untouched) for anything else.
 bool ReadSettingDword(const WCHAR* key, const WCHAR* name, DWORD* value);

@@ -3,8 +3,11 @@
 #include <winhttp.h>
 #include <wchar.h>
 
+#include <utility>
+
 #include "tournament_data.h"
 #include "web_address.h"
+#include "winhttp_api.h"
 
 namespace {
 
@@ -31,127 +34,11 @@ enum WinsockError : DWORD {
     kWinsockHostNotFound = 11001,
 };
 
-// WinHTTP's functions, found at run time: base.dll does not import winhttp.dll,
-// so the Host's start never loads it and a widget without a data address never does.
-#define WINHTTP_FUNCTIONS(X)                                                                                          \
-    X(Open, WinHttpOpen)                                                                                               \
-    X(Connect, WinHttpConnect)                                                                                         \
-    X(OpenRequest, WinHttpOpenRequest)                                                                                 \
-    X(SendRequest, WinHttpSendRequest)                                                                                 \
-    X(ReceiveResponse, WinHttpReceiveResponse)                                                                         \
-    X(QueryHeaders, WinHttpQueryHeaders)                                                                               \
-    X(QueryDataAvailable, WinHttpQueryDataAvailable)                                                                   \
-    X(ReadData, WinHttpReadData)                                                                                       \
-    X(CloseHandle, WinHttpCloseHandle)                                                                                 \
-    X(SetStatusCallback, WinHttpSetStatusCallback)                                                                     \
-    X(SetOption, WinHttpSetOption)                                                                                     \
-    X(SetTimeouts, WinHttpSetTimeouts)                                                                                 \
-    X(CrackUrl, WinHttpCrackUrl)                                                                                       \
-    X(QueryAuthSchemes, WinHttpQueryAuthSchemes)                                                                       \
-    X(SetCredentials, WinHttpSetCredentials)                                                                           \
-    X(GetIEProxyConfig, WinHttpGetIEProxyConfigForCurrentUser)                                                         \
-    X(GetProxyForUrl, WinHttpGetProxyForUrl)
-
-struct WinHttp {
-#define DECLARE_FUNCTION(member, name) decltype(&::name) member;
-    WINHTTP_FUNCTIONS(DECLARE_FUNCTION)
-#undef DECLARE_FUNCTION
+// The user's Internet settings, their texts held until the fetch ends.
+struct SystemProxy {
+    bool autoDetect;
+    OwnedGlobalText autoConfigUrl, proxy, bypass;
 };
-
-// winhttp.dll from the system folder (never from beside the program). Once loaded
-// it stays: WinHTTP's own threads may still run after its last handle closed.
-bool LoadWinHttp(WinHttp* api)
-{
-    WCHAR path[MAX_PATH];
-    UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (!length || length + 13 >= MAX_PATH)
-        return false;
-    lstrcatW(path, L"\\winhttp.dll");
-    HMODULE module = GetModuleHandleW(path);
-    if (!module)
-        module = LoadLibraryW(path);
-    if (!module)
-        return false;
-#define FIND_FUNCTION(member, name)                                                                                   \
-    api->member = reinterpret_cast<decltype(api->member)>(reinterpret_cast<void*>(GetProcAddress(module, #name)));     \
-    if (!api->member)                                                                                                  \
-        return false;
-    WINHTTP_FUNCTIONS(FIND_FUNCTION)
-#undef FIND_FUNCTION
-    return true;
-}
-
-// What WinHTTP's callback hands to the worker. The callback runs on WinHTTP's
-// threads (or inside the call that started the step); the worker reads `error` and
-// `count` only after `done` was signalled, and frees the record only once the
-// session's last callback came.
-struct Exchange {
-    HANDLE done;          // auto-reset: the step under way completed or failed
-    HANDLE requestClosed; // auto-reset: a request handle is gone
-    HANDLE sessionClosed; // manual-reset: the session is gone, nothing more comes
-    HINTERNET session;
-    DWORD error;          // 0, or WinHTTP's error for the step
-    DWORD count;          // bytes available or read
-};
-
-void CALLBACK OnWinHttpStatus(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info, DWORD length)
-{
-    Exchange* exchange = reinterpret_cast<Exchange*>(context);
-    if (!exchange)
-        return;
-    DWORD error = 0, count = 0;
-    switch (status) {
-    case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
-        SetEvent(handle == exchange->session ? exchange->sessionClosed : exchange->requestClosed);
-        return;
-    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
-    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
-        break;
-    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
-        count = info && length >= sizeof(DWORD) ? *static_cast<DWORD*>(info) : 0;
-        break;
-    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
-        count = length;
-        break;
-    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
-        error = info ? static_cast<WINHTTP_ASYNC_RESULT*>(info)->dwError : 0;
-        if (!error)
-            error = ERROR_WINHTTP_INTERNAL_ERROR;
-        break;
-    default:
-        return;
-    }
-    exchange->error = error;
-    exchange->count = count;
-    SetEvent(exchange->done);
-}
-
-Exchange* NewExchange(void)
-{
-    Exchange* exchange = static_cast<Exchange*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Exchange)));
-    if (!exchange)
-        return nullptr;
-    exchange->done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    exchange->requestClosed = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    exchange->sessionClosed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (exchange->done && exchange->requestClosed && exchange->sessionClosed)
-        return exchange;
-    const HANDLE events[] = { exchange->done, exchange->requestClosed, exchange->sessionClosed };
-    for (HANDLE event : events) {
-        if (event)
-            CloseHandle(event);
-    }
-    HeapFree(GetProcessHeap(), 0, exchange);
-    return nullptr;
-}
-
-void FreeExchange(Exchange* exchange)
-{
-    CloseHandle(exchange->done);
-    CloseHandle(exchange->requestClosed);
-    CloseHandle(exchange->sessionClosed);
-    HeapFree(GetProcessHeap(), 0, exchange);
-}
 
 // One fetch's state, on the worker's stack.
 struct Fetcher {
@@ -163,8 +50,8 @@ struct Fetcher {
     DWORD started;         // GetTickCount at the start: the whole request's clock
     Exchange* exchange;
     HINTERNET session;
-    HINTERNET resolver;    // a synchronous session for the configuration script, when one is used
-    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG system; // the user's Internet settings (automatic mode)
+    InternetHandle resolver; // a synchronous session for the configuration script, when one is used
+    SystemProxy system;    // the user's Internet settings (automatic mode)
     bool viaProxy;         // this request goes through a proxy
     bool answered;         // this request got a status line
     bool stuck;            // a request handle did not close in time: no further request
@@ -287,42 +174,41 @@ bool CrackTarget(const Fetcher& f, const WCHAR* url, Target* target)
 // request goes through a proxy.
 bool UseSystemProxy(Fetcher& f, const WCHAR* url, HINTERNET request)
 {
-    const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG& system = f.system;
+    const SystemProxy& system = f.system;
     WINHTTP_PROXY_INFO scripted = {};
+    OwnedGlobalText scriptedProxy, scriptedBypass;
     bool found = false;
-    if (system.fAutoDetect || system.lpszAutoConfigUrl) {
+    if (system.autoDetect || system.autoConfigUrl) {
         // The one synchronous call: WinHTTP resolves scripts only so before Windows 8.
-        if (!f.resolver) {
-            f.resolver = f.api.Open(kUserAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                    WINHTTP_NO_PROXY_BYPASS, 0);
-            if (f.resolver)
-                f.api.SetTimeouts(f.resolver, kConnectTimeoutMs, kConnectTimeoutMs, kStepTimeoutMs, kStepTimeoutMs);
+        if (!f.resolver.Get()) {
+            f.resolver.Reset(&f.api, f.api.Open(kUserAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                                WINHTTP_NO_PROXY_BYPASS, 0));
+            if (f.resolver.Get())
+                f.api.SetTimeouts(f.resolver.Get(), kConnectTimeoutMs, kConnectTimeoutMs, kStepTimeoutMs,
+                                  kStepTimeoutMs);
         }
         WINHTTP_AUTOPROXY_OPTIONS options = {};
-        if (system.lpszAutoConfigUrl) {
+        if (system.autoConfigUrl) {
             options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
-            options.lpszAutoConfigUrl = system.lpszAutoConfigUrl;
+            options.lpszAutoConfigUrl = system.autoConfigUrl.Get();
         }
-        if (system.fAutoDetect) {
+        if (system.autoDetect) {
             options.dwFlags |= WINHTTP_AUTOPROXY_AUTO_DETECT;
             options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
         }
         options.fAutoLogonIfChallenged = TRUE;
-        found = f.resolver && f.api.GetProxyForUrl(f.resolver, url, &options, &scripted);
+        found = f.resolver.Get() && f.api.GetProxyForUrl(f.resolver.Get(), url, &options, &scripted);
+        scriptedProxy.Reset(scripted.lpszProxy);
+        scriptedBypass.Reset(scripted.lpszProxyBypass);
     }
     WINHTTP_PROXY_INFO use = scripted;
-    if (!found && system.lpszProxy) {
+    if (!found && system.proxy) {
         use.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-        use.lpszProxy = system.lpszProxy;
-        use.lpszProxyBypass = system.lpszProxyBypass;
+        use.lpszProxy = system.proxy.Get();
+        use.lpszProxyBypass = system.bypass.Get();
     }
-    bool proxied = use.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && use.lpszProxy && use.lpszProxy[0] &&
-                   f.api.SetOption(request, WINHTTP_OPTION_PROXY, &use, sizeof(use));
-    if (scripted.lpszProxy)
-        GlobalFree(scripted.lpszProxy);
-    if (scripted.lpszProxyBypass)
-        GlobalFree(scripted.lpszProxyBypass);
-    return proxied;
+    return use.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && use.lpszProxy && use.lpszProxy[0] &&
+           f.api.SetOption(request, WINHTTP_OPTION_PROXY, &use, sizeof(use));
 }
 
 // The answer to the proxy's 407: the manual login with the strongest scheme the
@@ -374,7 +260,7 @@ FetchOutcome ReadBody(Fetcher& f, HINTERNET request)
     if (sized && length > kMaxDataBytes)
         return FETCH_TOO_BIG;
     const DWORD room = kMaxDataBytes + 1; // one byte more tells a body over the limit
-    char* body = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, room));
+    OwnedHeap<char> body(static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, room)));
     if (!body)
         return Failed(f, ERROR_NOT_ENOUGH_MEMORY);
     DWORD size = 0;
@@ -385,7 +271,7 @@ FetchOutcome ReadBody(Fetcher& f, HINTERNET request)
         if (outcome != FETCH_OK || !available)
             break;
         DWORD want = available < room - size ? available : room - size;
-        outcome = Step(f, f.api.ReadData(request, body + size, want, nullptr));
+        outcome = Step(f, f.api.ReadData(request, body.Get() + size, want, nullptr));
         if (outcome != FETCH_OK || !f.exchange->count)
             break;
         size += f.exchange->count;
@@ -396,11 +282,9 @@ FetchOutcome ReadBody(Fetcher& f, HINTERNET request)
         outcome = FETCH_CONNECTION_LOST;
     else if (outcome == FETCH_OK && sized && size > length)
         outcome = FETCH_BAD_ANSWER; // more than Content-Length said: Wine's WinHTTP reads on
-    if (outcome != FETCH_OK) {
-        HeapFree(GetProcessHeap(), 0, body);
+    if (outcome != FETCH_OK)
         return outcome;
-    }
-    f.answer->body = body;
+    f.answer->body = std::move(body);
     f.answer->size = size;
     return FETCH_OK;
 }
@@ -476,18 +360,32 @@ void CloseRequest(Fetcher& f, HINTERNET request)
         f.stuck = true;
 }
 
+// A request handle, closed through CloseRequest at the end of its scope.
+class RequestHandle {
+public:
+    RequestHandle(Fetcher& f, HINTERNET request) : f_(f), request_(request) {}
+    ~RequestHandle()
+    {
+        if (request_)
+            CloseRequest(f_, request_);
+    }
+    RequestHandle(const RequestHandle&) = delete;
+    RequestHandle& operator=(const RequestHandle&) = delete;
+    HINTERNET Get() const { return request_; }
+
+private:
+    Fetcher& f_;
+    HINTERNET request_;
+};
+
 FetchOutcome Request(Fetcher& f, const WCHAR* url, const Target& target, WCHAR* next)
 {
-    HINTERNET connect = f.api.Connect(f.session, target.host, target.port, 0);
-    if (!connect)
+    InternetHandle connect(&f.api, f.api.Connect(f.session, target.host, target.port, 0));
+    if (!connect.Get())
         return Failed(f, GetLastError());
-    HINTERNET request = f.api.OpenRequest(connect, L"GET", target.path, nullptr, WINHTTP_NO_REFERER,
-                                          WINHTTP_DEFAULT_ACCEPT_TYPES, target.secure ? WINHTTP_FLAG_SECURE : 0);
-    FetchOutcome outcome = request ? Converse(f, request, url, next) : Failed(f, GetLastError());
-    if (request)
-        CloseRequest(f, request);
-    f.api.CloseHandle(connect);
-    return outcome;
+    RequestHandle request(f, f.api.OpenRequest(connect.Get(), L"GET", target.path, nullptr, WINHTTP_NO_REFERER,
+                                               WINHTTP_DEFAULT_ACCEPT_TYPES, target.secure ? WINHTTP_FLAG_SECURE : 0));
+    return request.Get() ? Converse(f, request.Get(), url, next) : Failed(f, GetLastError());
 }
 
 FetchOutcome FollowRedirects(Fetcher& f)
@@ -511,21 +409,32 @@ FetchOutcome FollowRedirects(Fetcher& f)
 }
 
 // The session goes last; its last callback (the context is set now, so that no
-// child handle inherited it) means no callback will touch the exchange again.
-// Without it, the record stays WinHTTP's and base.dll stays loaded for the
-// process's life, since WinHTTP may still call OnWinHttpStatus with it.
-void CloseSession(Fetcher& f)
+// child handle inherited it) means no callback will touch the exchange again: true,
+// the exchange may go. Without it, the record stays WinHTTP's and base.dll stays
+// loaded for the process's life, since WinHTTP may still call OnWinHttpStatus with it.
+bool CloseSession(Fetcher& f)
 {
     DWORD_PTR context = reinterpret_cast<DWORD_PTR>(f.exchange);
     bool told = f.api.SetOption(f.session, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof(context)) != FALSE;
     f.api.CloseHandle(f.session);
-    if (told && !f.stuck && WaitForSingleObject(f.exchange->sessionClosed, kLetGoMs) == WAIT_OBJECT_0) {
-        FreeExchange(f.exchange);
-        return;
-    }
+    if (told && !f.stuck && WaitForSingleObject(f.exchange->sessionClosed, kLetGoMs) == WAIT_OBJECT_0)
+        return true;
     HMODULE pinned;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
                        reinterpret_cast<LPCWSTR>(&OnWinHttpStatus), &pinned);
+    return false;
+}
+
+// The user's Internet settings; their texts become the fetch's to free.
+void ReadSystemProxy(Fetcher& f)
+{
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
+    if (!f.api.GetIEProxyConfig(&config))
+        return;
+    f.system.autoDetect = config.fAutoDetect != FALSE;
+    f.system.autoConfigUrl.Reset(config.lpszAutoConfigUrl);
+    f.system.proxy.Reset(config.lpszProxy);
+    f.system.bypass.Reset(config.lpszProxyBypass);
 }
 
 } // namespace
@@ -533,7 +442,7 @@ void CloseSession(Fetcher& f)
 void Fetch(const FetchSettings& settings, const WCHAR* ifModifiedSince, bool statusOnly, HANDLE cancel,
            FetchAnswer* answer)
 {
-    ZeroMemory(answer, sizeof(*answer));
+    *answer = FetchAnswer();
     Fetcher f = {};
     f.settings = &settings;
     f.ifModifiedSince = ifModifiedSince;
@@ -541,17 +450,18 @@ void Fetch(const FetchSettings& settings, const WCHAR* ifModifiedSince, bool sta
     f.cancel = cancel;
     f.started = GetTickCount();
     f.answer = answer;
-    if (!LoadWinHttp(&f.api) || !(f.exchange = NewExchange())) {
+    OwnedExchange exchange;
+    if (!LoadWinHttp(&f.api) || !(exchange = NewExchange())) {
         answer->outcome = FETCH_SYSTEM_ERROR;
         answer->error = GetLastError();
         return;
     }
+    f.exchange = exchange.Get();
     f.session = f.api.Open(kUserAgent, settings.manualProxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
                            settings.manualProxy ? settings.proxy : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
                            WINHTTP_FLAG_ASYNC);
     if (!f.session) {
         answer->outcome = Failed(f, GetLastError());
-        FreeExchange(f.exchange);
         return;
     }
     f.exchange->session = f.session;
@@ -561,26 +471,15 @@ void Fetch(const FetchSettings& settings, const WCHAR* ifModifiedSince, bool sta
                                 0) == WINHTTP_INVALID_STATUS_CALLBACK) {
         answer->outcome = Failed(f, GetLastError());
     } else {
-        if (!settings.manualProxy && !f.api.GetIEProxyConfig(&f.system))
-            ZeroMemory(&f.system, sizeof(f.system));
+        if (!settings.manualProxy)
+            ReadSystemProxy(f);
         answer->outcome = FollowRedirects(f);
     }
-    if (answer->outcome != FETCH_OK)
-        FreeFetchAnswer(answer);
-    if (f.resolver)
-        f.api.CloseHandle(f.resolver);
-    const LPWSTR systemTexts[] = { f.system.lpszAutoConfigUrl, f.system.lpszProxy, f.system.lpszProxyBypass };
-    for (LPWSTR text : systemTexts) {
-        if (text)
-            GlobalFree(text);
+    if (answer->outcome != FETCH_OK) {
+        answer->body.Reset();
+        answer->size = 0;
     }
-    CloseSession(f);
-}
-
-void FreeFetchAnswer(FetchAnswer* answer)
-{
-    if (answer->body)
-        HeapFree(GetProcessHeap(), 0, answer->body);
-    answer->body = nullptr;
-    answer->size = 0;
+    f.resolver.Reset(nullptr, nullptr);
+    if (!CloseSession(f))
+        exchange.Release(); // WinHTTP's from now on
 }

@@ -9,6 +9,7 @@
 
 #include "date_texts.h"
 #include "engine_settings.h"
+#include "owners.h"
 
 // Why a fetch ended. Nothing is sent for the three settings outcomes.
 enum FetchOutcome {
@@ -34,25 +35,24 @@ enum FetchOutcome {
 
 // What the registry says, read afresh for each fetch.
 struct FetchSettings {
-    WCHAR url[kSettingTextUnits];
+    WCHAR url[REGISTRY_TEXT_UNITS];
     bool manualProxy;
-    WCHAR proxy[kSettingTextUnits]; // "host:port", checked by ReadProxyServer
-    WCHAR user[kSettingTextUnits];
-    WCHAR password[kSettingTextUnits];
+    WCHAR proxy[REGISTRY_TEXT_UNITS]; // "host:port", checked by ReadProxyServer
+    WCHAR user[REGISTRY_TEXT_UNITS];
+    WCHAR password[REGISTRY_TEXT_UNITS];
 };
 
 struct FetchAnswer {
     FetchOutcome outcome;
     DWORD status;                      // the last HTTP status, 0 before one came
     DWORD error;                       // WinHTTP's or the system's error, for FETCH_SYSTEM_ERROR
-    char* body;                        // a 200's body (process heap), or null
+    OwnedHeap<char> body;              // a 200's body, or empty
     DWORD size;
     WCHAR lastModified[kGmtTextUnits]; // the 200's Last-Modified when it is a real date, else empty
 };
 
 // GETs settings.url, with If-Modified-Since when ifModifiedSince is not empty.
 // With statusOnly the body is not read. `cancel` ends it (FETCH_CANCELLED) within
-// a few milliseconds. The caller frees *answer with FreeFetchAnswer.
+// a few milliseconds.
 void Fetch(const FetchSettings& settings, const WCHAR* ifModifiedSince, bool statusOnly, HANDLE cancel,
            FetchAnswer* answer);
-void FreeFetchAnswer(FetchAnswer* answer);

@@ -5,10 +5,14 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <utility>
+
 #include "engine_settings.h"
 #include "http_fetch.h"
 #include "report_queue.h"
+#include "system_library.h"
 #include "web_address.h"
+#include "widget_texts.h"
 
 namespace {
 
@@ -17,7 +21,6 @@ const DWORD kStopWaitMs = 900; // ExitQuornel returns within a second
 const WCHAR kCacheFolder[] = L"\\Morvane\\Tessmark";
 const WCHAR kCacheName[] = L"\\worldcup2010.csv";
 const WCHAR kTemporarySuffix[] = L".new";
-const WCHAR kDataUpdated[] = L"Данные обновлены";
 
 const GUID kNetworkListManagerClass = { 0xdcb00c01, 0x570f, 0x4a9b, { 0x8d, 0x69, 0x19, 0x9f, 0xdb, 0xa5, 0x72, 0x3b } };
 const GUID kNetworkListManagerInterface = { 0xdcb00000, 0x570f, 0x4a9b,
@@ -30,40 +33,19 @@ const GUID kNetworkListManagerInterface = { 0xdcb00000, 0x570f, 0x4a9b,
 // and a request repeated before the worker looks counts once.
 ReportQueue* s_queue; // the worker's reports come back through it: one hold here
 HWND s_window;
-HANDLE s_worker;
-HANDLE s_stop;     // manual-reset: end now
-HANDLE s_download; // auto-reset: download now
-HANDLE s_test;     // auto-reset: test the connection
+OwnedHandle s_worker;
+OwnedHandle s_stop;     // manual-reset: end now
+OwnedHandle s_download; // auto-reset: download now
+OwnedHandle s_test;     // auto-reset: test the connection
 int s_trayState;   // what the tray was last told; it starts online
 
-// Handed to the worker, which owns it and everything in it.
+// Handed to the worker, which owns it and everything in it (RunOwnedWorker).
 struct WorkerStart {
     HWND window;
     ReportQueue* queue;          // its own hold on the queue
     HANDLE stop, download, test; // its own duplicates of the main thread's events
     HMODULE module;              // keeps base.dll loaded until the worker's last instruction
 };
-
-// A function of a system DLL that base.dll does not import, so that the Host's start
-// does not pay for it: loaded from the system folder when first needed, and kept.
-FARPROC SystemFunction(const WCHAR* dll, const char* name)
-{
-    WCHAR path[MAX_PATH];
-    UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (!length || length + 1 + lstrlenW(dll) >= MAX_PATH)
-        return nullptr;
-    lstrcatW(path, L"\\");
-    lstrcatW(path, dll);
-    HMODULE module = GetModuleHandleW(path);
-    if (!module)
-        module = LoadLibraryW(path);
-    return module ? GetProcAddress(module, name) : nullptr;
-}
-
-template <class F> F SystemFunction(const WCHAR* dll, const char* name)
-{
-    return reinterpret_cast<F>(reinterpret_cast<void*>(SystemFunction(dll, name)));
-}
 
 // ---------------------------------------------------------------------------------
 // Settings and the cached copy (both threads; each call opens and closes its own).
@@ -72,19 +54,19 @@ template <class F> F SystemFunction(const WCHAR* dll, const char* name)
 FetchOutcome ReadFetchSettings(FetchSettings* settings)
 {
     ZeroMemory(settings, sizeof(*settings));
-    ReadSettingText(ENGINE_SETTINGS_KEY, VALUE_DATA_URL, settings->url, kSettingTextUnits);
+    ReadSettingText(SETTINGS_KEY, VALUE_DATA_URL, settings->url, REGISTRY_TEXT_UNITS);
     if (!settings->url[0])
         return FETCH_NO_URL;
     WCHAR type[8];
-    ReadSettingText(ENGINE_PROXY_KEY, VALUE_PROXY_TYPE, type, ARRAYSIZE(type));
-    settings->manualProxy = !wcscmp(type, L"manual");
+    ReadSettingText(PROXY_KEY, VALUE_PROXY_TYPE, type, ARRAYSIZE(type));
+    settings->manualProxy = !wcscmp(type, PROXY_TYPE_MANUAL);
     if (!settings->manualProxy)
         return FETCH_OK;
-    WCHAR server[kSettingTextUnits];
-    ReadSettingText(ENGINE_PROXY_KEY, VALUE_PROXY_SERVER, server, kSettingTextUnits);
-    ReadSettingText(ENGINE_PROXY_KEY, VALUE_PROXY_USER, settings->user, kSettingTextUnits);
-    ReadSettingText(ENGINE_PROXY_KEY, VALUE_PROXY_PASSWORD, settings->password, kSettingTextUnits);
-    return ReadProxyServer(server, settings->proxy, kSettingTextUnits) ? FETCH_OK : FETCH_BAD_PROXY;
+    WCHAR server[REGISTRY_TEXT_UNITS];
+    ReadSettingText(PROXY_KEY, VALUE_PROXY_SERVER, server, REGISTRY_TEXT_UNITS);
+    ReadSettingText(PROXY_KEY, VALUE_PROXY_USER, settings->user, REGISTRY_TEXT_UNITS);
+    ReadSettingText(PROXY_KEY, VALUE_PROXY_PASSWORD, settings->password, REGISTRY_TEXT_UNITS);
+    return ReadProxyServer(server, settings->proxy, REGISTRY_TEXT_UNITS) ? FETCH_OK : FETCH_BAD_PROXY;
 }
 
 // %LOCALAPPDATA%\Morvane\Tessmark\worldcup2010.csv and `suffix`; with `create`
@@ -108,46 +90,40 @@ bool CachePath(WCHAR* path, const WCHAR* suffix, bool create)
     return true;
 }
 
-// The cache file whole (at most kMaxDataBytes) on the heap; null when it is
+// The cache file whole (at most kMaxDataBytes) on the heap; empty when it is
 // missing, too big or unreadable.
-char* ReadCacheFile(DWORD* size)
+OwnedHeap<char> ReadCacheFile(DWORD* size)
 {
     WCHAR path[MAX_PATH];
     if (!CachePath(path, L"", false))
-        return nullptr;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return nullptr;
+        return OwnedHeap<char>();
+    OwnedFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+    if (!file)
+        return OwnedHeap<char>();
     DWORD high = 0;
-    DWORD length = GetFileSize(file, &high);
-    char* bytes = nullptr;
-    if (length != INVALID_FILE_SIZE && !high && length && length <= kMaxDataBytes) {
-        bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, length));
-        DWORD read = 0;
-        if (bytes && (!ReadFile(file, bytes, length, &read, nullptr) || read != length)) {
-            HeapFree(GetProcessHeap(), 0, bytes);
-            bytes = nullptr;
-        }
-    }
-    CloseHandle(file);
+    DWORD length = GetFileSize(file.Get(), &high);
     *size = length;
+    if (length == INVALID_FILE_SIZE || high || !length || length > kMaxDataBytes)
+        return OwnedHeap<char>();
+    OwnedHeap<char> bytes = NewOnHeap<char>(length);
+    DWORD read = 0;
+    if (bytes && (!ReadFile(file.Get(), bytes.Get(), length, &read, nullptr) || read != length))
+        bytes.Reset();
     return bytes;
 }
 
 // The cached copy when it came from `url` and is whole and valid: its bytes on
-// the heap, its data in *data. Null otherwise.
-char* CachedCopyOf(const WCHAR* url, DWORD* size, TournamentData* data)
+// the heap, its data in *data. Empty otherwise.
+OwnedHeap<char> CachedCopyOf(const WCHAR* url, DWORD* size, TournamentData* data)
 {
-    WCHAR source[kSettingTextUnits];
-    if (!url[0] || !ReadSettingText(ENGINE_SETTINGS_KEY, VALUE_DATA_SOURCE, source, kSettingTextUnits) ||
+    WCHAR source[REGISTRY_TEXT_UNITS];
+    if (!url[0] || !ReadSettingText(SETTINGS_KEY, VALUE_DATA_SOURCE, source, REGISTRY_TEXT_UNITS) ||
         wcscmp(source, url))
-        return nullptr;
-    char* bytes = ReadCacheFile(size);
-    if (bytes && !ReadTournamentData(bytes, *size, data)) {
-        HeapFree(GetProcessHeap(), 0, bytes);
-        bytes = nullptr;
-    }
+        return OwnedHeap<char>();
+    OwnedHeap<char> bytes = ReadCacheFile(size);
+    if (bytes && !ReadTournamentData(bytes.Get(), *size, data))
+        bytes.Reset();
     return bytes;
 }
 
@@ -158,12 +134,12 @@ bool WriteCacheFile(const char* bytes, DWORD size)
     WCHAR path[MAX_PATH], temporary[MAX_PATH];
     if (!CachePath(path, L"", true) || !CachePath(temporary, kTemporarySuffix, false))
         return false;
-    HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    OwnedFile file(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     DWORD written = 0;
-    bool ok = WriteFile(file, bytes, size, &written, nullptr) && written == size && FlushFileBuffers(file);
-    ok = CloseHandle(file) && ok;
+    bool ok = WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size && FlushFileBuffers(file.Get());
+    ok = CloseHandle(file.Release()) && ok; // closed before the rename, and its failure counts
     ok = ok && MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok)
         DeleteFileW(temporary);
@@ -174,11 +150,11 @@ bool WriteCacheFile(const char* bytes, DWORD size)
 // goes into the request), or empty.
 void StoredLastModified(WCHAR* text)
 {
-    WCHAR stored[kSettingTextUnits];
+    WCHAR stored[REGISTRY_TEXT_UNITS];
     SYSTEMTIME time;
     ULONGLONG ticks;
     text[0] = 0;
-    if (ReadSettingText(ENGINE_SETTINGS_KEY, VALUE_DATA_LAST_MODIFIED, stored, kSettingTextUnits) &&
+    if (ReadSettingText(SETTINGS_KEY, VALUE_DATA_LAST_MODIFIED, stored, REGISTRY_TEXT_UNITS) &&
         ParseUtcTime(stored, &time) && RecordToTicks(&time, &ticks))
         FormatGmtTime(&time, text);
 }
@@ -186,9 +162,9 @@ void StoredLastModified(WCHAR* text)
 void RememberLastModified(const WCHAR* lastModified)
 {
     if (lastModified[0])
-        WriteSettingText(ENGINE_SETTINGS_KEY, VALUE_DATA_LAST_MODIFIED, lastModified);
+        WriteSettingText(SETTINGS_KEY, VALUE_DATA_LAST_MODIFIED, lastModified);
     else
-        DeleteSetting(ENGINE_SETTINGS_KEY, VALUE_DATA_LAST_MODIFIED);
+        DeleteSetting(SETTINGS_KEY, VALUE_DATA_LAST_MODIFIED);
 }
 
 // ---------------------------------------------------------------------------------
@@ -224,38 +200,37 @@ void DescribeTest(const FetchAnswer& answer, const FetchSettings& settings, WCHA
     switch (answer.outcome) {
     case FETCH_OK:
         if (settings.manualProxy)
-            wsprintfW(text, L"Соединение работает через прокси-сервер %s", settings.proxy);
+            wsprintfW(text, kConnectionWorksThrough, settings.proxy);
         else
-            lstrcpyW(text, L"Соединение работает");
+            lstrcpyW(text, kConnectionWorks);
         return;
     case FETCH_HTTP_STATUS:
-        wsprintfW(text, L"Нет соединения: ошибка сервера (код %lu)", answer.status);
+        wsprintfW(text, kNoConnectionServerError, answer.status);
         return;
-    case FETCH_NO_URL: reason = L"адрес данных не задан"; break;
-    case FETCH_BAD_URL: reason = L"адрес данных задан неверно"; break;
-    case FETCH_BAD_PROXY: reason = L"адрес прокси-сервера задан неверно"; break;
-    case FETCH_PROXY_UNREACHABLE: reason = L"прокси-сервер недоступен"; break;
-    case FETCH_PROXY_LOGIN_NEEDED: reason = L"прокси-сервер требует имя пользователя и пароль"; break;
-    case FETCH_PROXY_LOGIN_REFUSED: reason = L"прокси-сервер не принял имя пользователя или пароль"; break;
-    case FETCH_SERVER_UNREACHABLE: reason = L"сервер недоступен"; break;
-    case FETCH_TIMEOUT: reason = L"истекло время ожидания ответа"; break;
-    case FETCH_CONNECTION_LOST: reason = L"соединение прервано"; break;
-    case FETCH_BAD_ANSWER: reason = L"сервер ответил не по протоколу HTTP"; break;
-    case FETCH_TOO_MANY_REDIRECTS: reason = L"слишком много перенаправлений"; break;
-    case FETCH_BAD_REDIRECT: reason = L"перенаправление на неподдерживаемый адрес"; break;
-    case FETCH_TOO_BIG: reason = L"файл данных больше 1 МБ"; break;
-    case FETCH_SECURE_FAILURE: reason = L"не удалось установить защищённое соединение"; break;
+    case FETCH_NO_URL: reason = kNoDataAddress; break;
+    case FETCH_BAD_URL: reason = kBadDataAddress; break;
+    case FETCH_BAD_PROXY: reason = kBadProxyAddress; break;
+    case FETCH_PROXY_UNREACHABLE: reason = kProxyUnreachable; break;
+    case FETCH_PROXY_LOGIN_NEEDED: reason = kProxyLoginNeeded; break;
+    case FETCH_PROXY_LOGIN_REFUSED: reason = kProxyLoginRefused; break;
+    case FETCH_SERVER_UNREACHABLE: reason = kServerUnreachable; break;
+    case FETCH_TIMEOUT: reason = kTimedOut; break;
+    case FETCH_CONNECTION_LOST: reason = kConnectionLost; break;
+    case FETCH_BAD_ANSWER: reason = kNotHttp; break;
+    case FETCH_TOO_MANY_REDIRECTS: reason = kTooManyRedirects; break;
+    case FETCH_BAD_REDIRECT: reason = kBadRedirect; break;
+    case FETCH_TOO_BIG: reason = kTooBig; break;
+    case FETCH_SECURE_FAILURE: reason = kSecureFailure; break;
     default:
-        wsprintfW(text, L"Нет соединения: системная ошибка %lu", answer.error);
+        wsprintfW(text, kNoConnectionSystemError, answer.error);
         return;
     }
-    wsprintfW(text, L"Нет соединения: %s", reason);
+    wsprintfW(text, kNoConnection, reason);
 }
 
-NetworkReport* NewReport(void)
+OwnedHeap<NetworkReport> NewReport(void)
 {
-    NetworkReport* report =
-        static_cast<NetworkReport*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(NetworkReport)));
+    OwnedHeap<NetworkReport> report = NewOnHeap<NetworkReport>();
     if (report)
         report->trayState = -1;
     return report;
@@ -264,13 +239,13 @@ NetworkReport* NewReport(void)
 // Queues the report for the main thread and tells the window to look; drops it when
 // there is nothing in it or the main thread takes no more. A "look" that cannot be
 // posted leaves the report queued: the next one takes it along.
-void Post(const WorkerStart& worker, NetworkReport* report)
+void Post(const WorkerStart& worker, OwnedHeap<NetworkReport> report)
 {
     bool news = report->trayState >= 0 || report->hasData || report->balloon[0];
-    if (news && QueueReport(worker.queue, report))
+    if (news && QueueReport(worker.queue, report.Get())) {
+        report.Release(); // the queue's now
         PostMessageW(worker.window, WM_NETWORK_REPORT, 0, 0);
-    else
-        FreeNetworkReport(report);
+    }
 }
 
 // One download, conditional on the cached copy of this address: a new, whole and
@@ -279,54 +254,53 @@ bool Download(const WorkerStart& worker)
 {
     FetchSettings settings;
     FetchOutcome usable = ReadFetchSettings(&settings);
-    NetworkReport* report = usable == FETCH_OK ? NewReport() : nullptr;
+    OwnedHeap<NetworkReport> report;
+    if (usable == FETCH_OK)
+        report = NewReport();
     if (!report)
         return usable != FETCH_NO_URL;
     WCHAR since[kGmtTextUnits] = L"";
     DWORD cachedSize = 0;
     TournamentData cachedData;
-    char* cached = CachedCopyOf(settings.url, &cachedSize, &cachedData);
+    OwnedHeap<char> cached = CachedCopyOf(settings.url, &cachedSize, &cachedData);
     if (cached)
         StoredLastModified(since);
     FetchAnswer answer;
     Fetch(settings, since, false, worker.stop, &answer);
     report->trayState = TrayStateOf(answer);
-    if (answer.body && ReadTournamentData(answer.body, answer.size, &report->data)) {
-        if (cached && cachedSize == answer.size && !memcmp(cached, answer.body, answer.size)) {
+    const char* body = answer.body.Get();
+    if (body && ReadTournamentData(body, answer.size, &report->data)) {
+        if (cached && cachedSize == answer.size && !memcmp(cached.Get(), body, answer.size)) {
             RememberLastModified(answer.lastModified); // the same file again
         } else {
             // The old copy's address is forgotten first: a copy whose record was
             // not finished is never trusted.
-            DeleteSetting(ENGINE_SETTINGS_KEY, VALUE_DATA_SOURCE);
-            if (WriteCacheFile(answer.body, answer.size)) {
+            DeleteSetting(SETTINGS_KEY, VALUE_DATA_SOURCE);
+            if (WriteCacheFile(body, answer.size)) {
                 RememberLastModified(answer.lastModified);
-                WriteSettingText(ENGINE_SETTINGS_KEY, VALUE_DATA_SOURCE, settings.url);
+                WriteSettingText(SETTINGS_KEY, VALUE_DATA_SOURCE, settings.url);
             }
             report->hasData = true;
             lstrcpyW(report->balloon, kDataUpdated);
         }
     }
-    if (cached)
-        HeapFree(GetProcessHeap(), 0, cached);
-    FreeFetchAnswer(&answer);
-    Post(worker, report);
+    Post(worker, std::move(report));
     return true;
 }
 
 void TestConnection(const WorkerStart& worker)
 {
-    NetworkReport* report = NewReport();
+    OwnedHeap<NetworkReport> report = NewReport();
     if (!report)
         return;
     FetchSettings settings;
-    FetchAnswer answer = {};
+    FetchAnswer answer;
     answer.outcome = ReadFetchSettings(&settings);
     if (answer.outcome == FETCH_OK)
         Fetch(settings, L"", true, worker.stop, &answer);
     report->trayState = TrayStateOf(answer);
     DescribeTest(answer, settings, report->balloon);
-    FreeFetchAnswer(&answer);
-    Post(worker, report);
+    Post(worker, std::move(report));
 }
 
 // The system's own view: the Network List Manager (Vista and later), else WinINet's
@@ -364,10 +338,12 @@ bool SystemIsOnline(void)
 void RunWorker(const WorkerStart& worker)
 {
     bool scheduled = Download(worker);
-    NetworkReport* report = !scheduled && !SystemIsOnline() ? NewReport() : nullptr;
-    if (report) {
-        report->trayState = 1; // the tray starts online
-        Post(worker, report);
+    if (!scheduled && !SystemIsOnline()) {
+        OwnedHeap<NetworkReport> report = NewReport();
+        if (report) {
+            report->trayState = 1; // the tray starts online
+            Post(worker, std::move(report));
+        }
     }
     DWORD last = GetTickCount();
     HANDLE events[3] = { worker.stop, worker.download, worker.test };
@@ -389,43 +365,36 @@ void RunWorker(const WorkerStart& worker)
     }
 }
 
-DWORD WINAPI NetworkWorker(LPVOID parameter)
+void RunOwnedWorker(LPVOID parameter)
 {
-    WorkerStart worker = *static_cast<WorkerStart*>(parameter);
-    HeapFree(GetProcessHeap(), 0, parameter);
+    OwnedHeap<WorkerStart> start(static_cast<WorkerStart*>(parameter));
+    const WorkerStart& worker = *start.Get();
+    OwnedHandle stop(worker.stop), download(worker.download), test(worker.test);
     RunWorker(worker);
     LetGoOfReportQueue(worker.queue);
-    CloseHandle(worker.stop);
-    CloseHandle(worker.download);
-    CloseHandle(worker.test);
-    FreeLibraryAndExitThread(worker.module, 0);
 }
 
-bool Duplicate(HANDLE event, HANDLE* copy)
+DWORD WINAPI NetworkWorker(LPVOID parameter)
 {
-    return DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), copy, 0, FALSE, DUPLICATE_SAME_ACCESS) !=
-           FALSE;
+    HMODULE module = static_cast<WorkerStart*>(parameter)->module;
+    RunOwnedWorker(parameter); // everything of the worker's released, but base.dll
+    FreeLibraryAndExitThread(module, 0);
 }
 
-void CloseEvent(HANDLE* event)
+bool Duplicate(HANDLE event, OwnedHandle* copy)
 {
-    if (*event)
-        CloseHandle(*event);
-    *event = nullptr;
+    return DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), copy->Receive(), 0, FALSE,
+                           DUPLICATE_SAME_ACCESS) != FALSE;
 }
 
 } // namespace
 
 bool LoadCachedData(TournamentData* data)
 {
-    WCHAR url[kSettingTextUnits];
+    WCHAR url[REGISTRY_TEXT_UNITS];
     DWORD size = 0;
-    ReadSettingText(ENGINE_SETTINGS_KEY, VALUE_DATA_URL, url, kSettingTextUnits);
-    char* bytes = CachedCopyOf(url, &size, data);
-    if (!bytes)
-        return false;
-    HeapFree(GetProcessHeap(), 0, bytes);
-    return true;
+    ReadSettingText(SETTINGS_KEY, VALUE_DATA_URL, url, REGISTRY_TEXT_UNITS);
+    return static_cast<bool>(CachedCopyOf(url, &size, data));
 }
 
 bool StartNetwork(HWND window)
@@ -433,30 +402,29 @@ bool StartNetwork(HWND window)
     s_window = window;
     s_trayState = 0;
     s_queue = NewReportQueue();
-    s_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    s_download = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    s_test = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    WorkerStart* start = static_cast<WorkerStart*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WorkerStart)));
-    if (start && s_queue && s_stop && s_download && s_test && Duplicate(s_stop, &start->stop) &&
-        Duplicate(s_download, &start->download) && Duplicate(s_test, &start->test) &&
+    s_stop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    s_download.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    s_test.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    // What the worker will own, held here until it runs.
+    OwnedHeap<WorkerStart> start = NewOnHeap<WorkerStart>();
+    OwnedHandle stop, download, test;
+    OwnedLibrary module;
+    if (start && s_queue && s_stop && s_download && s_test && Duplicate(s_stop.Get(), &stop) &&
+        Duplicate(s_download.Get(), &download) && Duplicate(s_test.Get(), &test) &&
         GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&NetworkWorker),
-                           &start->module)) {
-        start->window = window;
-        start->queue = s_queue;
+                           module.Receive())) {
+        *start.Get() = WorkerStart{ window, s_queue, stop.Get(), download.Get(), test.Get(), module.Get() };
         HoldReportQueue(s_queue); // the worker's hold, let go by the worker at its end
-        s_worker = CreateThread(nullptr, 0, NetworkWorker, start, 0, nullptr);
-        if (!s_worker)
-            LetGoOfReportQueue(s_queue);
-    }
-    if (s_worker)
-        return true;
-    if (start) {
-        CloseEvent(&start->stop);
-        CloseEvent(&start->download);
-        CloseEvent(&start->test);
-        if (start->module)
-            FreeLibrary(start->module);
-        HeapFree(GetProcessHeap(), 0, start);
+        s_worker.Reset(CreateThread(nullptr, 0, NetworkWorker, start.Get(), 0, nullptr));
+        if (s_worker) {
+            start.Release(); // all the worker's now
+            stop.Release();
+            download.Release();
+            test.Release();
+            module.Release();
+            return true;
+        }
+        LetGoOfReportQueue(s_queue);
     }
     StopNetwork();
     return false;
@@ -465,13 +433,13 @@ bool StartNetwork(HWND window)
 void RequestDownload(void)
 {
     if (s_download)
-        SetEvent(s_download);
+        SetEvent(s_download.Get());
 }
 
 void RequestProxyTest(void)
 {
     if (s_test)
-        SetEvent(s_test);
+        SetEvent(s_test.Get());
 }
 
 bool TrayStateChanges(int state)
@@ -495,14 +463,13 @@ void FreeNetworkReport(NetworkReport* report)
 void StopNetwork(void)
 {
     if (s_worker) {
-        SetEvent(s_stop);
-        WaitForSingleObject(s_worker, kStopWaitMs);
-        CloseHandle(s_worker);
-        s_worker = nullptr;
+        SetEvent(s_stop.Get());
+        WaitForSingleObject(s_worker.Get(), kStopWaitMs);
+        s_worker.Reset();
     }
-    CloseEvent(&s_stop);
-    CloseEvent(&s_download);
-    CloseEvent(&s_test);
+    s_stop.Reset();
+    s_download.Reset();
+    s_test.Reset();
     if (s_queue) {
         CloseReportQueue(s_queue);
         LetGoOfReportQueue(s_queue);

@@ -1,5 +1,7 @@
 #include "report_queue.h"
 
+#include "owners.h"
+
 struct ReportQueue {
     CRITICAL_SECTION lock;
     NetworkReport* first;
@@ -23,15 +25,11 @@ void FreeReports(NetworkReport* report)
 
 ReportQueue* NewReportQueue(void)
 {
-    ReportQueue* queue = static_cast<ReportQueue*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(ReportQueue)));
-    if (!queue)
+    OwnedHeap<ReportQueue> queue = NewOnHeap<ReportQueue>();
+    if (!queue || !InitializeCriticalSectionAndSpinCount(&queue->lock, 0))
         return nullptr;
-    if (!InitializeCriticalSectionAndSpinCount(&queue->lock, 0)) {
-        HeapFree(GetProcessHeap(), 0, queue);
-        return nullptr;
-    }
     queue->holders = 1;
-    return queue;
+    return queue.Release(); // its holders' from now on
 }
 
 void HoldReportQueue(ReportQueue* queue)

@@ -1,6 +1,7 @@
 #include "wallpaper.h"
 
 #include "engine_settings.h"
+#include "owners.h"
 
 namespace {
 
@@ -18,19 +19,18 @@ const UINT kWallpaperUpdate = SPIF_UPDATEINIFILE | SPIF_SENDCHANGE;
 // show plain colour instead.
 bool IsDrawableBitmap(const WCHAR* path)
 {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    OwnedFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr));
+    if (!file)
         return false;
     LARGE_INTEGER size = {};
     BITMAPFILEHEADER head = {};
     BITMAPINFOHEADER info = {};
     DWORD headRead = 0;
     DWORD infoRead = 0;
-    bool read = GetFileSizeEx(file, &size) && ReadFile(file, &head, sizeof(head), &headRead, nullptr) &&
-                headRead == sizeof(head) && ReadFile(file, &info, sizeof(info), &infoRead, nullptr) &&
+    bool read = GetFileSizeEx(file.Get(), &size) && ReadFile(file.Get(), &head, sizeof(head), &headRead, nullptr) &&
+                headRead == sizeof(head) && ReadFile(file.Get(), &info, sizeof(info), &infoRead, nullptr) &&
                 infoRead == sizeof(info);
-    CloseHandle(file);
     if (!read || head.bfType != 0x4D42 /* "BM" */ || info.biSize < sizeof(info) || info.biWidth <= 0 ||
         info.biHeight == 0 || info.biPlanes != 1)
         return false;
@@ -81,12 +81,12 @@ bool ReadUsersWallpaper(WCHAR* path, DWORD units)
 // system that converts pictures names its copy).
 bool IsOurs(const WCHAR* path, const WCHAR* picturePath)
 {
-    WCHAR shown[kSettingTextUnits];
+    WCHAR shown[REGISTRY_TEXT_UNITS];
     if (!path[0])
         return false;
     if (picturePath && picturePath[0] && !lstrcmpiW(path, picturePath))
         return true;
-    return ReadSettingText(ENGINE_SETTINGS_KEY, VALUE_SHOWN_WALLPAPER, shown, kSettingTextUnits) && shown[0] &&
+    return ReadSettingText(SETTINGS_KEY, VALUE_SHOWN_WALLPAPER, shown, REGISTRY_TEXT_UNITS) && shown[0] &&
            !lstrcmpiW(path, shown);
 }
 
@@ -97,10 +97,10 @@ bool IsOurs(const WCHAR* path, const WCHAR* picturePath)
 // writing the value.
 bool OursIsShown(const WCHAR* picturePath)
 {
-    WCHAR current[MAX_PATH], stored[kSettingTextUnits];
+    WCHAR current[MAX_PATH], stored[REGISTRY_TEXT_UNITS];
     if (!ReadCurrentWallpaper(current, MAX_PATH) || !IsOurs(current, picturePath))
         return false;
-    return !ReadSettingText(DESKTOP_KEY, VALUE_WALLPAPER, stored, kSettingTextUnits) || IsOurs(stored, picturePath);
+    return !ReadSettingText(DESKTOP_KEY, VALUE_WALLPAPER, stored, REGISTRY_TEXT_UNITS) || IsOurs(stored, picturePath);
 }
 
 // Puts back the remembered style (each value with the type and bytes it had) and
@@ -109,10 +109,10 @@ bool OursIsShown(const WCHAR* picturePath)
 bool PutBackRemembered(void)
 {
     bool styled =
-        CopySettingValue(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE, DESKTOP_KEY, VALUE_WALLPAPER_STYLE) &&
-        CopySettingValue(ENGINE_SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER, DESKTOP_KEY, VALUE_TILE_WALLPAPER);
-    WCHAR saved[kSettingTextUnits];
-    ReadSettingText(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER, saved, kSettingTextUnits); // "" when unreadable
+        CopySettingValue(SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE, DESKTOP_KEY, VALUE_WALLPAPER_STYLE) &&
+        CopySettingValue(SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER, DESKTOP_KEY, VALUE_TILE_WALLPAPER);
+    WCHAR saved[REGISTRY_TEXT_UNITS];
+    ReadSettingText(SETTINGS_KEY, VALUE_SAVED_WALLPAPER, saved, REGISTRY_TEXT_UNITS); // "" when unreadable
     if (SetWallpaper(saved))
         return styled;
     // Windows refuses a picture that was deleted since; it cannot come back, and
@@ -127,7 +127,7 @@ bool PutBackRemembered(void)
 bool CustomWallpaperIsOn(void)
 {
     DWORD on = 0;
-    return ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, &on) && on != 0;
+    return ReadSettingDword(SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, &on) && on != 0;
 }
 
 bool TurnCustomWallpaperOn(const WCHAR* picturePath)
@@ -143,9 +143,9 @@ bool TurnCustomWallpaperOn(const WCHAR* picturePath)
     // Remember first. When ours already shows with the flag clear (a run ended
     // between the set and the flag), the record still holds the user's: keep it.
     if (!OursIsShown(picturePath)) {
-        if (!WriteSettingText(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER, current) ||
-            !CopySettingValue(DESKTOP_KEY, VALUE_WALLPAPER_STYLE, ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE) ||
-            !CopySettingValue(DESKTOP_KEY, VALUE_TILE_WALLPAPER, ENGINE_SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER))
+        if (!WriteSettingText(SETTINGS_KEY, VALUE_SAVED_WALLPAPER, current) ||
+            !CopySettingValue(DESKTOP_KEY, VALUE_WALLPAPER_STYLE, SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE) ||
+            !CopySettingValue(DESKTOP_KEY, VALUE_TILE_WALLPAPER, SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER))
             return false;
     }
     // Then the style (the system reads it at the set but never writes it), the
@@ -154,8 +154,8 @@ bool TurnCustomWallpaperOn(const WCHAR* picturePath)
         WriteSettingText(DESKTOP_KEY, VALUE_TILE_WALLPAPER, kOurTile) && SetWallpaper(picturePath)) {
         WCHAR shown[MAX_PATH];
         if (ReadCurrentWallpaper(shown, MAX_PATH))
-            WriteSettingText(ENGINE_SETTINGS_KEY, VALUE_SHOWN_WALLPAPER, shown);
-        if (WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 1))
+            WriteSettingText(SETTINGS_KEY, VALUE_SHOWN_WALLPAPER, shown);
+        if (WriteSettingDword(SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 1))
             return true;
     }
     PutBackRemembered();
@@ -168,11 +168,11 @@ bool TurnCustomWallpaperOff(const WCHAR* picturePath)
         return true;
     if (OursIsShown(picturePath) && !PutBackRemembered())
         return false;
-    return WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 0);
+    return WriteSettingDword(SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 0);
 }
 
 void NoticeWallpaperChange(const WCHAR* picturePath)
 {
     if (CustomWallpaperIsOn() && !OursIsShown(picturePath))
-        WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 0);
+        WriteSettingDword(SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, 0);
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "match_texts.h"
 #include "tournament_data.h"
 
 enum WidgetPage { PAGE_MATCHES, PAGE_GROUPS, PAGE_KNOCKOUT, PAGE_COUNT };
@@ -29,7 +30,6 @@ enum LineMark : BYTE {
 };
 
 const int kLineCells = 5;
-const int kCellUnits = 48;
 const int kMaxLines = 56;
 
 struct ViewLine {
@@ -57,17 +57,3 @@ struct WidgetView {
 
 void BuildWidgetView(const TournamentData& data, ULONGLONG now, const ViewChoice& choice, WidgetView* view);
 
-// The rules the lines follow (when a match is over: tournament_data.h).
-//
-// The Russian noun form for a count: 1 день, 2 дня, 5 дней, 11 дней, 21 день.
-const WCHAR* RussianPlural(ULONGLONG n, const WCHAR* one, const WCHAR* few, const WCHAR* many);
-
-// "через 2 ч 15 мин" for the time from now to `moment`, counting a begun minute as
-// a whole one ("через 1 мин" in the last minute); beyond a day "через 1 день 3 ч".
-// *change is when the text next reads differently.
-void FormatCountdown(ULONGLONG now, ULONGLONG moment, WCHAR* text, int units, ULONGLONG* change);
-
-// The balloon for the kick-offs whose 15-minute mark falls in (from, to] and that
-// have not begun at `to`: "Через 15 минут: ЮАР — Мексика". False when there is none.
-bool KickoffReminder(const TournamentData& data, ULONGLONG from, ULONGLONG to, WCHAR* text, int units);
-const ULONGLONG kReminderLead = 15 * kTicksPerMinute;

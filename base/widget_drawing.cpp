@@ -1,5 +1,8 @@
 #include "widget_drawing.h"
 
+#include "owners.h"
+#include "widget_texts.h"
+
 namespace {
 
 // Design sizes at 96 DPI.
@@ -37,13 +40,13 @@ const int kFontWeights[FONT_COUNT] = { FW_BOLD, FW_BOLD, FW_NORMAL, FW_BOLD, FW_
 
 const Skin kSkins[kSkinCount] = {
     // A pitch under floodlights: green with mown stripes, white lines, gold.
-    { L"Поле", RGB(22, 118, 58), RGB(9, 70, 34), 7, RGB(4, 44, 22), RGB(6, 56, 28), RGB(246, 250, 244),
+    { kSkinNames[0], RGB(22, 118, 58), RGB(9, 70, 34), 7, RGB(4, 44, 22), RGB(6, 56, 28), RGB(246, 250, 244),
       RGB(176, 214, 186), RGB(255, 214, 72), RGB(255, 176, 40) },
     // The stadium at night: deep blue, cool light, an orange scoreboard.
-    { L"Ночной стадион", RGB(30, 38, 60), RGB(12, 15, 26), 0, RGB(74, 86, 120), RGB(42, 52, 80),
+    { kSkinNames[1], RGB(30, 38, 60), RGB(12, 15, 26), 0, RGB(74, 86, 120), RGB(42, 52, 80),
       RGB(234, 238, 248), RGB(150, 162, 190), RGB(128, 192, 255), RGB(255, 168, 56) },
     // Daylight paper in the host's colours: green headings, red for what is on now.
-    { L"Светлый", RGB(255, 253, 246), RGB(244, 236, 216), 0, RGB(196, 178, 136), RGB(234, 225, 200),
+    { kSkinNames[2], RGB(255, 253, 246), RGB(244, 236, 216), 0, RGB(196, 178, 136), RGB(234, 225, 200),
       RGB(36, 34, 30), RGB(118, 108, 92), RGB(0, 122, 61), RGB(208, 36, 36) },
 };
 
@@ -55,19 +58,18 @@ int Scale(int design, UINT dpi)
 // Segoe UI where Windows has it (Vista on), Tahoma before.
 bool FontInstalled(const WCHAR* face)
 {
-    HDC screen = GetDC(nullptr);
+    WindowDc screen(nullptr);
     LOGFONTW wanted = {};
     wanted.lfCharSet = DEFAULT_CHARSET;
     lstrcpynW(wanted.lfFaceName, face, LF_FACESIZE);
     bool found = false;
     EnumFontFamiliesExW(
-        screen, &wanted,
+        screen.Get(), &wanted,
         [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM result) -> int {
             *reinterpret_cast<bool*>(result) = true;
             return 0;
         },
         reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
     return found;
 }
 
@@ -218,6 +220,7 @@ bool CreateWidgetFonts(UINT dpi, WidgetFonts* fonts)
     *fonts = WidgetFonts();
     fonts->dpi = dpi;
     const WCHAR* face = FontInstalled(L"Segoe UI") ? L"Segoe UI" : L"Tahoma";
+    OwnedGdi<HFONT> made[FONT_COUNT];
     for (int i = 0; i < FONT_COUNT; ++i) {
         LOGFONTW font = {};
         font.lfHeight = -Scale(kFontPixels[i], dpi);
@@ -225,12 +228,12 @@ bool CreateWidgetFonts(UINT dpi, WidgetFonts* fonts)
         font.lfCharSet = DEFAULT_CHARSET;
         font.lfQuality = CLEARTYPE_QUALITY;
         lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
-        fonts->font[i] = CreateFontIndirectW(&font);
-        if (!fonts->font[i]) {
-            DestroyWidgetFonts(fonts);
+        made[i].Reset(CreateFontIndirectW(&font));
+        if (!made[i])
             return false;
-        }
     }
+    for (int i = 0; i < FONT_COUNT; ++i)
+        fonts->font[i] = made[i].Release(); // the set's, until DestroyWidgetFonts
     return true;
 }
 

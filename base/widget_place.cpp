@@ -1,6 +1,8 @@
 #include "widget_place.h"
 
 #include "engine_settings.h"
+#include "owners.h"
+#include "system_library.h"
 
 namespace {
 
@@ -14,6 +16,9 @@ typedef UINT(WINAPI* DpiForWindowFn)(HWND);
 // Raised by the tray's double-click: the widget may stand above other windows until
 // it loses the activation it took then. Main thread only.
 HWND s_raised;
+// Dragged: the cursor's place in the window when the button went down.
+bool s_dragging;
+POINT s_grabbed;
 
 // The work area of the monitor that shows most of `area`, or of the nearest one.
 RECT WorkAreaFor(const RECT& area)
@@ -29,13 +34,11 @@ RECT WorkAreaFor(const RECT& area)
 
 UINT WindowDpi(HWND window)
 {
-    DpiForWindowFn dpiForWindow = reinterpret_cast<DpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    DpiForWindowFn dpiForWindow = SystemFunction<DpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
     UINT dpi = dpiForWindow ? dpiForWindow(window) : 0;
     if (!dpi) {
-        HDC screen = GetDC(nullptr);
-        dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSY));
-        ReleaseDC(nullptr, screen);
+        WindowDc screen(nullptr);
+        dpi = static_cast<UINT>(GetDeviceCaps(screen.Get(), LOGPIXELSY));
     }
     return dpi ? dpi : 96;
 }
@@ -68,8 +71,8 @@ void KeepOnScreen(HWND window, SIZE size)
 POINT StartPlace(SIZE size, UINT dpi)
 {
     DWORD left, top;
-    if (ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_LEFT, &left) &&
-        ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_TOP, &top) && static_cast<LONG>(left) > -kFarthest &&
+    if (ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_LEFT, &left) &&
+        ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_TOP, &top) && static_cast<LONG>(left) > -kFarthest &&
         static_cast<LONG>(left) < kFarthest && static_cast<LONG>(top) > -kFarthest && static_cast<LONG>(top) < kFarthest)
         return KeptOnScreen(static_cast<LONG>(left), static_cast<LONG>(top), size);
     RECT work;
@@ -82,8 +85,33 @@ void SavePlace(HWND window)
 {
     RECT bounds;
     GetWindowRect(window, &bounds);
-    WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_LEFT, static_cast<DWORD>(bounds.left));
-    WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_TOP, static_cast<DWORD>(bounds.top));
+    WriteSettingDword(SETTINGS_KEY, VALUE_WIDGET_LEFT, static_cast<DWORD>(bounds.left));
+    WriteSettingDword(SETTINGS_KEY, VALUE_WIDGET_TOP, static_cast<DWORD>(bounds.top));
+}
+
+void BeginDrag(HWND window, POINT grabbed)
+{
+    s_dragging = true;
+    s_grabbed = grabbed;
+    SetCapture(window);
+}
+
+void DragTo(HWND window, POINT cursor)
+{
+    if (!s_dragging)
+        return;
+    ClientToScreen(window, &cursor);
+    SetWindowPos(window, nullptr, cursor.x - s_grabbed.x, cursor.y - s_grabbed.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void EndDrag(HWND window, SIZE size)
+{
+    if (!s_dragging)
+        return;
+    s_dragging = false;
+    KeepOnScreen(window, size);
+    SavePlace(window);
 }
 
 void SendToBottom(HWND window)

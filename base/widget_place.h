@@ -17,6 +17,12 @@ void KeepOnScreen(HWND window, SIZE size);
 POINT StartPlace(SIZE size, UINT dpi);
 void SavePlace(HWND window);
 
+// Dragged with the mouse: from the point of the window (client pixels) the button
+// went down on, to wherever the cursor takes it; at the end kept on screen and saved.
+void BeginDrag(HWND window, POINT grabbed);
+void DragTo(HWND window, POINT cursor);
+void EndDrag(HWND window, SIZE size);
+
 // To the bottom of the z-order, without activating it.
 void SendToBottom(HWND window);
 // Above other windows, and active, until the user activates another window.

@@ -4,15 +4,18 @@
 #include "accessibility.h"
 #include "engine_settings.h"
 #include "network.h"
+#include "owners.h"
 #include "wallpaper.h"
 #include "widget_clock.h"
 #include "widget_content.h"
 #include "widget_drawing.h"
+#include "widget_menu.h"
 #include "widget_place.h"
+#include "widget_reading.h"
+#include "widget_texts.h"
 
 namespace {
 
-const WCHAR kWindowTitle[] = L"Чемпионат мира по футболу 2010";
 const WCHAR kPictureName[] = L"\\images\\wallpaper.bmp";
 const UINT_PTR kChangeTimer = 1;
 const ULONGLONG kTicksPerMs = 10000;
@@ -38,14 +41,11 @@ struct WidgetState {
     int skin;
     bool placed;             // it stands where the user saw it: its place may be saved
     ULONGLONG remindedUntil; // reminders up to this moment have been given
-    bool dragging;
-    POINT dragOffset;        // the cursor's place in the window when the drag began
-    // What a screen reader reads: each line's cells as one text.
-    WCHAR accessibleNames[kMaxLines][kLineCells * kCellUnits];
+    ReadableNames accessibleNames; // what a screen reader reads
 };
 // On the heap while the widget lives (some 60 KB, which a static would add to the
 // DLL's file: mingw keeps zeroed statics in .data).
-WidgetState* s_widget;
+OwnedHeap<WidgetState> s_widget;
 
 RECT WindowBounds(void)
 {
@@ -90,9 +90,9 @@ void ApplySize(void)
     POINT place = KeptOnScreen(bounds.left, bounds.top, size);
     SetWindowPos(s_widget->window, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     int radius = s_widget->layout.radius;
-    HRGN shape = CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, radius, radius);
-    if (shape && !SetWindowRgn(s_widget->window, shape, TRUE))
-        DeleteObject(shape); // the window owns it only when it was set
+    OwnedGdi<HRGN> shape(CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, radius, radius));
+    if (shape && SetWindowRgn(s_widget->window, shape.Get(), TRUE))
+        shape.Release(); // the window's once it was set
     s_widget->shapedSize = size;
     s_widget->shapedRadius = radius;
 }
@@ -143,7 +143,7 @@ void BrowseDay(ULONGLONG day)
 void UseSkin(int skin)
 {
     s_widget->skin = (skin + kSkinCount) % kSkinCount;
-    WriteSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_SKIN, static_cast<DWORD>(s_widget->skin));
+    WriteSettingDword(SETTINGS_KEY, VALUE_WIDGET_SKIN, static_cast<DWORD>(s_widget->skin));
     InvalidateRect(s_widget->window, nullptr, FALSE);
 }
 
@@ -201,49 +201,14 @@ void BringIntoView(void)
     RaiseForAWhile(s_widget->window);
 }
 
-void AppendMenuItem(HMENU menu, UINT id, const WCHAR* text, bool checked, bool enabled = true)
-{
-    UINT flags = MF_STRING | (checked ? MF_CHECKED : 0) | (enabled ? 0 : MF_GRAYED);
-    AppendMenuW(menu, flags, id, text);
-}
-
 void ShowWidgetMenu(POINT at)
 {
-    HMENU menu = CreatePopupMenu();
-    HMENU skins = CreatePopupMenu();
-    if (!menu || !skins) {
-        if (menu)
-            DestroyMenu(menu);
-        if (skins)
-            DestroyMenu(skins);
-        return;
-    }
-    static const WCHAR* const pages[PAGE_COUNT] = { L"Матчи", L"Группы", L"Плей-офф" };
-    for (int page = 0; page < PAGE_COUNT; ++page)
-        AppendMenuItem(menu, CMD_PAGE_FIRST + page, pages[page], s_widget->choice.page == page);
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuItem(menu, CMD_DAY_PREVIOUS, L"Предыдущий день с матчами", false, s_widget->view.previousDay != 0);
-    AppendMenuItem(menu, CMD_DAY_NEXT, L"Следующий день с матчами", false, s_widget->view.nextDay != 0);
-    AppendMenuItem(menu, CMD_DAY_TODAY, L"Сегодня", false);
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    for (int skin = 0; skin < kSkinCount; ++skin)
-        AppendMenuItem(skins, CMD_SKIN_FIRST + skin, GetSkin(skin).name, s_widget->skin == skin);
-    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(skins), L"Скин");
-    AppendMenuItem(menu, CMD_WALLPAPER, L"Обои чемпионата", CustomWallpaperIsOn());
-
-    // A menu closes on a click elsewhere only while its thread is in the foreground;
-    // the user's window gets the focus back afterwards.
-    HWND previous = GetForegroundWindow();
-    SetForegroundWindow(s_widget->window);
-    UINT command = static_cast<UINT>(TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y,
-                                                      s_widget->window, nullptr));
-    PostMessageW(s_widget->window, WM_NULL, 0, 0);
-    DestroyMenu(menu); // and the submenu with it
-    if (previous && previous != s_widget->window)
-        SetForegroundWindow(previous);
+    WidgetMenuState state = { s_widget->choice.page, s_widget->view.previousDay != 0, s_widget->view.nextDay != 0,
+                              s_widget->skin, CustomWallpaperIsOn() };
+    WORD command = ChooseFromWidgetMenu(s_widget->window, at, state);
     SendToBottom(s_widget->window);
     if (command)
-        RunCommand(static_cast<WORD>(command));
+        RunCommand(command);
 }
 
 // ---------------------------------------------------------------------------------
@@ -251,30 +216,25 @@ void ShowWidgetMenu(POINT at)
 
 void OnPaint(HWND window)
 {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
+    PaintScope paint(window);
     const SIZE& size = s_widget->layout.size;
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr;
-    if (bitmap) {
-        HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
-        HGDIOBJ oldFont = GetCurrentObject(memory, OBJ_FONT);
-        HGDIOBJ oldBrush = GetCurrentObject(memory, OBJ_BRUSH);
-        HGDIOBJ oldPen = GetCurrentObject(memory, OBJ_PEN);
-        PaintWidget(memory, s_widget->view, s_widget->layout, s_widget->fonts, GetSkin(s_widget->skin));
-        BitBlt(dc, 0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, oldFont);
-        SelectObject(memory, oldBrush);
-        SelectObject(memory, oldPen);
-        SelectObject(memory, oldBitmap);
-        DeleteObject(bitmap);
-    } else {
-        // Out of memory for the picture: a plain widget rather than none.
-        FillRect(dc, &paint.rcPaint, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
-    }
+    // Declared in this order, they go in the reverse: the picture is put down, the DC
+    // deleted, then the bitmap.
+    OwnedGdi<HBITMAP> bitmap;
+    OwnedMemoryDc memory(CreateCompatibleDC(paint.Get()));
     if (memory)
-        DeleteDC(memory);
-    EndPaint(window, &paint);
+        bitmap.Reset(CreateCompatibleBitmap(paint.Get(), size.cx, size.cy));
+    if (!bitmap) {
+        // Out of memory for the picture: a plain widget rather than none.
+        FillRect(paint.Get(), &paint.Area(), static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
+        return;
+    }
+    SelectedObject picture(memory.Get(), bitmap.Get());
+    {
+        SavedDc clean(memory.Get()); // the painting's fonts, brushes and pens go with it
+        PaintWidget(memory.Get(), s_widget->view, s_widget->layout, s_widget->fonts, GetSkin(s_widget->skin));
+    }
+    BitBlt(paint.Get(), 0, 0, size.cx, size.cy, memory.Get(), 0, 0, SRCCOPY);
 }
 
 POINT ClientPoint(LPARAM lParam)
@@ -290,28 +250,7 @@ void OnLeftButtonDown(HWND window, LPARAM lParam)
         RunCommand(command);
         return;
     }
-    s_widget->dragging = true;
-    s_widget->dragOffset = point;
-    SetCapture(window);
-}
-
-void OnMouseMove(LPARAM lParam)
-{
-    if (!s_widget->dragging)
-        return;
-    POINT cursor = ClientPoint(lParam);
-    ClientToScreen(s_widget->window, &cursor);
-    SetWindowPos(s_widget->window, nullptr, cursor.x - s_widget->dragOffset.x, cursor.y - s_widget->dragOffset.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void EndDrag(void)
-{
-    if (!s_widget->dragging)
-        return;
-    s_widget->dragging = false;
-    KeepOnScreen(s_widget->window, s_widget->layout.size);
-    SavePlace(s_widget->window);
+    BeginDrag(window, point);
 }
 
 void OnRightButtonUp(LPARAM lParam)
@@ -389,61 +328,9 @@ void TakeNetworkReports(void)
     }
 }
 
-// A line's cells as one text, for screen readers.
-void JoinCells(const ViewLine& line, WCHAR* text)
-{
-    text[0] = 0;
-    for (const WCHAR* cell : line.cell) {
-        if (!cell[0])
-            continue;
-        if (text[0])
-            lstrcatW(text, L" ");
-        lstrcatW(text, cell);
-    }
-}
-
-const WCHAR* ArrowName(WORD command)
-{
-    switch (command) {
-    case CMD_PAGE_PREVIOUS:
-        return L"Предыдущая страница";
-    case CMD_PAGE_NEXT:
-        return L"Следующая страница";
-    case CMD_DAY_PREVIOUS:
-        return L"Предыдущий день с матчами";
-    default:
-        return L"Следующий день с матчами";
-    }
-}
-
-void AddArrowItem(const ArrowPlace& arrow, AccessibleItem* items, int capacity, int* count)
-{
-    if (!arrow.enabled)
-        return;
-    if (*count < capacity)
-        items[*count] = AccessibleItem{ ArrowName(arrow.command), arrow.bounds, true, arrow.command };
-    ++*count;
-}
-
-// The lines in reading order, a bar's arrows on either side of it.
 int ProvideAccessibleItems(HWND, AccessibleItem* items, int capacity)
 {
-    const WidgetView& view = s_widget->view;
-    const WidgetLayout& layout = s_widget->layout;
-    int count = 0;
-    int arrow = 0;
-    for (int i = 0; i < view.lineCount; ++i) {
-        bool bar = view.lines[i].style == LINE_PAGE_BAR || view.lines[i].style == LINE_DAY_BAR;
-        if (bar && arrow < layout.arrowCount)
-            AddArrowItem(layout.arrow[arrow++], items, capacity, &count);
-        JoinCells(view.lines[i], s_widget->accessibleNames[i]);
-        if (count < capacity)
-            items[count] = AccessibleItem{ s_widget->accessibleNames[i], layout.line[i], false, 0 };
-        ++count;
-        if (bar && arrow < layout.arrowCount)
-            AddArrowItem(layout.arrow[arrow++], items, capacity, &count);
-    }
-    return count;
+    return ReadableItems(s_widget->view, s_widget->layout, s_widget->accessibleNames, items, capacity);
 }
 
 LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -460,14 +347,14 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         OnLeftButtonDown(window, lParam);
         return 0;
     case WM_MOUSEMOVE:
-        OnMouseMove(lParam);
+        DragTo(window, ClientPoint(lParam));
         return 0;
     case WM_LBUTTONUP:
         ReleaseCapture();
-        EndDrag();
+        EndDrag(window, s_widget->layout.size);
         return 0;
     case WM_CAPTURECHANGED:
-        EndDrag();
+        EndDrag(window, s_widget->layout.size);
         return 0;
     case WM_RBUTTONUP:
         OnRightButtonUp(lParam);
@@ -518,6 +405,8 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 0; // the widget ends with the Host
     case WM_DESTROY:
         KillTimer(window, kChangeTimer);
+        EndDrag(window, s_widget->layout.size); // a drag or a raise of this window ends with it
+        EndRaise(window);
         ReleaseAccessibility(window);
         return 0;
     case WM_ENGINE_TRAY_DBLCLK:
@@ -539,7 +428,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installFolder, const TournamentData& data,
                         DWORD* error)
 {
-    s_widget = static_cast<WidgetState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(WidgetState)));
+    s_widget = NewOnHeap<WidgetState>();
     if (!s_widget) {
         *error = ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
@@ -554,7 +443,7 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
         s_widget->picturePath[0] = 0; // no picture to be found: wallpaper ON then refuses
     NoticeWallpaperChange(s_widget->picturePath); // the user may have chosen another while it did not run
     DWORD skin = 0;
-    ReadSettingDword(ENGINE_SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
+    ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
     s_widget->skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
 
     s_widget->module = module;
@@ -568,7 +457,7 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
 
     // Owned, so no taskbar button even where the desktop has no shell window (Wine's).
     HWND owner = GetShellWindow();
-    s_widget->window = CreateWindowExW(WS_EX_TOOLWINDOW, WIDGET_WINDOW_CLASS, kWindowTitle, WS_POPUP, 0, 0, 1, 1,
+    s_widget->window = CreateWindowExW(WS_EX_TOOLWINDOW, WIDGET_WINDOW_CLASS, kWidgetTitle, WS_POPUP, 0, 0, 1, 1,
                                       owner ? owner : trayWindow, nullptr, module, nullptr);
     if (!s_widget->window) {
         *error = GetLastError();
@@ -618,6 +507,5 @@ void DestroyWidgetWindow(void)
     }
     DestroyWidgetFonts(&s_widget->fonts);
     UnregisterClassW(WIDGET_WINDOW_CLASS, s_widget->module);
-    HeapFree(GetProcessHeap(), 0, s_widget);
-    s_widget = nullptr;
+    s_widget.Reset();
 }

@@ -4,8 +4,6 @@
 
 namespace {
 
-const DWORD kTextBytes = REGISTRY_TEXT_UNITS * sizeof(WCHAR);
-
 // The proxy texts' values, in ProxyText order.
 const WCHAR* const kProxyTextValues[PROXY_TEXT_COUNT] = { VALUE_PROXY_SERVER, VALUE_PROXY_USER,
                                                           VALUE_PROXY_PASSWORD };
@@ -20,29 +18,6 @@ LONG OpenSettingsKey(const WCHAR* path, HKEY* key)
     if (status != ERROR_SUCCESS)
         *key = nullptr;
     return status;
-}
-
-BOOL ReadRegistryText(HKEY key, const WCHAR* name, WCHAR* text)
-{
-    DWORD type = REG_NONE;
-    DWORD size = kTextBytes;
-    LONG status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
-    if (status == ERROR_SUCCESS && type == REG_SZ) {
-        // Other software may store the text without its NUL: look for it only
-        // within the data, and add one where there is room for it.
-        DWORD units = size / sizeof(WCHAR);
-        for (DWORD i = 0; i < units; ++i) {
-            if (!text[i])
-                return TRUE;
-        }
-        if (units < REGISTRY_TEXT_UNITS) {
-            text[units] = 0;
-            return TRUE;
-        }
-        // 260 characters and no room for the terminator: as if it were longer.
-    }
-    text[0] = 0;
-    return FALSE;
 }
 
 LONG WriteRegistryText(HKEY key, const WCHAR* name, const WCHAR* text, DWORD length)
@@ -73,12 +48,12 @@ BOOL ReadProxySettings(ProxySettings* settings)
     HKEY key;
     OpenSettingsKey(PROXY_KEY, &key);
     WCHAR type[REGISTRY_TEXT_UNITS];
-    BOOL typeFound = key && ReadRegistryText(key, VALUE_PROXY_TYPE, type);
+    BOOL typeFound = key && ReadTextValue(key, VALUE_PROXY_TYPE, type, REGISTRY_TEXT_UNITS);
     if (typeFound) {
         // Unit by unit and case-sensitive: "Manual" or "manual " mean automatic.
         settings->manual = wcsncmp(type, PROXY_TYPE_MANUAL, REGISTRY_TEXT_UNITS) == 0;
         for (int i = 0; i < PROXY_TEXT_COUNT; ++i)
-            settings->found[i] = ReadRegistryText(key, kProxyTextValues[i], settings->text[i]);
+            settings->found[i] = ReadTextValue(key, kProxyTextValues[i], settings->text[i], REGISTRY_TEXT_UNITS);
     }
     if (key)
         RegCloseKey(key);

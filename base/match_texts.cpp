@@ -1,0 +1,227 @@
+#include "match_texts.h"
+
+#include "date_texts.h"
+#include "group_standings.h"
+#include "widget_clock.h"
+#include "widget_texts.h"
+
+namespace {
+
+const ULONGLONG kTicksPerHour = 60 * kTicksPerMinute;
+
+// A knock-out team is named once the match that sends it there is decided.
+bool SourceDecided(const TournamentData& data, const KnockoutSource& source, ULONGLONG now)
+{
+    if (source.kind == '1' || source.kind == '2')
+        return GroupComplete(data, source.from, now);
+    return OverWithResult(data.matches[source.from - 1], now);
+}
+
+// "1-й A", "Победитель 53", "Проигравший 61".
+void AppendSourceLabel(WCHAR* cell, const KnockoutSource& source)
+{
+    if (source.kind == '1' || source.kind == '2') {
+        WCHAR label[8] = { static_cast<WCHAR>(source.kind), L'-', L'\x0439', L' ',
+                           static_cast<WCHAR>(L'A' + source.from), 0 };
+        AppendText(cell, label);
+        return;
+    }
+    AppendText(cell, source.kind == 'W' ? kWinnerOf : kLoserOf);
+    AppendNumber(cell, source.from);
+}
+
+void AppendTeam(WCHAR* cell, const TournamentData& data, const Match& match, bool home, ULONGLONG now)
+{
+    int team = home ? match.home : match.away;
+    if (match.stage != STAGE_GROUP) {
+        KnockoutSource sources[2];
+        GetKnockoutSources(match.number, &sources[0], &sources[1]);
+        const KnockoutSource& source = sources[home ? 0 : 1];
+        if (team == kNoTeam || !SourceDecided(data, source, now)) {
+            AppendSourceLabel(cell, source);
+            return;
+        }
+    }
+    AppendText(cell, team == kNoTeam ? L"?" : data.teams[team].name);
+}
+
+void AppendScore(WCHAR* cell, const Score& score)
+{
+    AppendNumber(cell, static_cast<unsigned>(score.home));
+    AppendText(cell, L":");
+    AppendNumber(cell, static_cast<unsigned>(score.away));
+}
+
+} // namespace
+
+void AppendText(WCHAR* cell, const WCHAR* text)
+{
+    int used = lstrlenW(cell);
+    if (used < kCellUnits - 1)
+        lstrcpynW(cell + used, text, kCellUnits - used);
+}
+
+void AppendNumber(WCHAR* cell, unsigned n)
+{
+    WCHAR digits[12];
+    int at = 11;
+    digits[at] = 0;
+    do {
+        digits[--at] = static_cast<WCHAR>(L'0' + n % 10);
+        n /= 10;
+    } while (n);
+    AppendText(cell, digits + at);
+}
+
+// "+4", "−2" (a real minus sign), "0".
+void AppendSigned(WCHAR* cell, int n)
+{
+    AppendText(cell, n > 0 ? L"+" : n < 0 ? L"\x2212" : L"");
+    AppendNumber(cell, static_cast<unsigned>(n < 0 ? -n : n));
+}
+
+void AppendTwoDigits(WCHAR* cell, unsigned n)
+{
+    WCHAR digits[3] = { static_cast<WCHAR>(L'0' + n / 10 % 10), static_cast<WCHAR>(L'0' + n % 10), 0 };
+    AppendText(cell, digits);
+}
+
+// "18:00"
+void AppendClock(WCHAR* cell, const SYSTEMTIME& local)
+{
+    AppendTwoDigits(cell, local.wHour);
+    AppendText(cell, L":");
+    AppendTwoDigits(cell, local.wMinute);
+}
+
+// "11 июня"
+void AppendDate(WCHAR* cell, const SYSTEMTIME& local)
+{
+    AppendNumber(cell, local.wDay);
+    AppendText(cell, L" ");
+    AppendText(cell, GetMonthNameRu(&local));
+}
+
+// "пятница, 11 июня"
+void AppendDayName(WCHAR* cell, const SYSTEMTIME& local)
+{
+    AppendText(cell, GetDayOfWeekNameRu(&local));
+    AppendText(cell, L", ");
+    AppendDate(cell, local);
+}
+
+SYSTEMTIME FixedZoneRecord(ULONGLONG utc)
+{
+    SYSTEMTIME local;
+    ToFixedZone(utc, &local);
+    return local;
+}
+
+// The fixed-zone record of a day's start (for its name and date).
+SYSTEMTIME FixedZoneDayRecord(ULONGLONG day)
+{
+    return FixedZoneRecord(LocalDayStart(day));
+}
+
+void AppendTeams(WCHAR* cell, const TournamentData& data, const Match& match, ULONGLONG now)
+{
+    AppendTeam(cell, data, match, true, now);
+    AppendText(cell, kVersus);
+    AppendTeam(cell, data, match, false, now);
+}
+
+// "1:1", "1:2 д.в.", "0:0, пен. 5:3"; "идёт" while under way, "–:–" while a result
+// is missing after the end.
+void AppendResult(WCHAR* cell, const Match& match, ULONGLONG now)
+{
+    MatchState state = MatchStateAt(match, now);
+    if (state == MATCH_AHEAD)
+        return;
+    if (state == MATCH_UNDER_WAY) {
+        AppendText(cell, kUnderWay);
+        return;
+    }
+    if (!HasResult(match)) {
+        AppendText(cell, kNoResultYet);
+        return;
+    }
+    bool extra = match.extra.home != kNoGoals;
+    AppendScore(cell, extra ? match.extra : match.regular);
+    if (match.penalties.home != kNoGoals) {
+        AppendText(cell, kPenalties);
+        AppendScore(cell, match.penalties);
+    } else if (extra) {
+        AppendText(cell, kAfterExtraTime);
+    }
+}
+
+const WCHAR* RussianPlural(ULONGLONG n, const WCHAR* one, const WCHAR* few, const WCHAR* many)
+{
+    ULONGLONG lastTwo = n % 100, last = n % 10;
+    if (lastTwo >= 11 && lastTwo <= 14)
+        return many;
+    if (last == 1)
+        return one;
+    return last >= 2 && last <= 4 ? few : many;
+}
+
+void FormatCountdown(ULONGLONG now, ULONGLONG moment, WCHAR* text, int units, ULONGLONG* change)
+{
+    if (units < 1)
+        return;
+    text[0] = 0;
+    ULONGLONG left = moment > now ? moment - now : 0;
+    ULONGLONG minutes = (left + kTicksPerMinute - 1) / kTicksPerMinute; // a begun minute counts
+    WCHAR built[kCellUnits] = {};
+    AppendText(built, kCountdownIn);
+    if (minutes <= 24 * 60) {
+        ULONGLONG hours = minutes / 60, rest = minutes % 60;
+        if (hours) {
+            AppendNumber(built, static_cast<unsigned>(hours));
+            AppendText(built, kHours);
+        }
+        if (rest || !hours) {
+            AppendText(built, hours ? L" " : L"");
+            AppendNumber(built, static_cast<unsigned>(rest));
+            AppendText(built, kMinutes);
+        }
+        // The text changes when the count of begun minutes drops by one.
+        *change = minutes ? moment - (minutes - 1) * kTicksPerMinute : moment;
+    } else {
+        ULONGLONG hours = (left + kTicksPerHour - 1) / kTicksPerHour;
+        ULONGLONG days = hours / 24, rest = hours % 24;
+        AppendNumber(built, static_cast<unsigned>(days));
+        AppendText(built, L" ");
+        AppendText(built, RussianPlural(days, kDayForms[0], kDayForms[1], kDayForms[2]));
+        if (rest) {
+            AppendText(built, L" ");
+            AppendNumber(built, static_cast<unsigned>(rest));
+            AppendText(built, kHours);
+        }
+        *change = moment - (hours - 1) * kTicksPerHour;
+    }
+    lstrcpynW(text, built, units);
+}
+
+bool KickoffReminder(const TournamentData& data, ULONGLONG from, ULONGLONG to, WCHAR* text, int units)
+{
+    WCHAR built[256] = {};
+    lstrcpynW(built, kReminder, 256);
+    bool any = false;
+    for (const Match& match : data.matches) {
+        ULONGLONG mark = match.kickoff - kReminderLead;
+        if (mark <= from || mark > to || to >= match.kickoff)
+            continue;
+        WCHAR teams[kCellUnits] = {};
+        AppendTeams(teams, data, match, to);
+        int used = lstrlenW(built);
+        if (any && used < 254)
+            lstrcpynW(built + used, L", ", 256 - used);
+        used = lstrlenW(built);
+        lstrcpynW(built + used, teams, 256 - used);
+        any = true;
+    }
+    if (any && units > 0)
+        lstrcpynW(text, built, units);
+    return any;
+}

@@ -1,0 +1,43 @@
+// How the widget writes into its cells: bounded appends of texts and numbers, times
+// and dates in the fixed zone, a match's teams and result at a moment; and the rules
+// of its texts (plural, countdown, reminder). Cells are always terminated; a text too
+// long for its cell is cut.
+#pragma once
+
+#include <windows.h>
+
+#include "tournament_data.h"
+
+const int kCellUnits = 48;
+
+void AppendText(WCHAR* cell, const WCHAR* text);
+void AppendNumber(WCHAR* cell, unsigned n);
+void AppendSigned(WCHAR* cell, int n);     // "+4", "−2" (a real minus sign), "0"
+void AppendTwoDigits(WCHAR* cell, unsigned n);
+void AppendClock(WCHAR* cell, const SYSTEMTIME& local);   // "18:00"
+void AppendDate(WCHAR* cell, const SYSTEMTIME& local);    // "11 июня"
+void AppendDayName(WCHAR* cell, const SYSTEMTIME& local); // "пятница, 11 июня"
+
+// The fixed-zone record of a moment, and of the start of a fixed-zone day.
+SYSTEMTIME FixedZoneRecord(ULONGLONG utc);
+SYSTEMTIME FixedZoneDayRecord(ULONGLONG day);
+
+// "ЮАР — Мексика"; a knock-out team is named once the match or group that sends it
+// there is decided at `now` ("1-й A", "Победитель 53" until then).
+void AppendTeams(WCHAR* cell, const TournamentData& data, const Match& match, ULONGLONG now);
+// "1:1", "1:2 д.в.", "0:0, пен. 5:3"; "идёт" while under way, "–:–" while a result
+// is missing after the end; nothing before the kick-off.
+void AppendResult(WCHAR* cell, const Match& match, ULONGLONG now);
+
+// The Russian noun form for a count: 1 день, 2 дня, 5 дней, 11 дней, 21 день.
+const WCHAR* RussianPlural(ULONGLONG n, const WCHAR* one, const WCHAR* few, const WCHAR* many);
+
+// "через 2 ч 15 мин" for the time from now to `moment`, counting a begun minute as
+// a whole one ("через 1 мин" in the last minute); beyond a day "через 1 день 3 ч".
+// *change is when the text next reads differently.
+void FormatCountdown(ULONGLONG now, ULONGLONG moment, WCHAR* text, int units, ULONGLONG* change);
+
+// The balloon for the kick-offs whose 15-minute mark falls in (from, to] and that
+// have not begun at `to`: "Через 15 минут: ЮАР — Мексика". False when there is none.
+bool KickoffReminder(const TournamentData& data, ULONGLONG from, ULONGLONG to, WCHAR* text, int units);
+const ULONGLONG kReminderLead = 15 * kTicksPerMinute;

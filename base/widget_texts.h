@@ -1,0 +1,77 @@
+// The widget's Russian texts, in one place: what its pages, bars, menu, arrows, skins
+// and balloons say, and what a screen reader is told. UTF-16 constants; the Host's
+// texts stay with the Host.
+#pragma once
+
+#include <windows.h>
+
+const WCHAR kWidgetTitle[] = L"Чемпионат мира по футболу 2010";
+const WCHAR kVersus[] = L" — ";
+
+// Pages and stages.
+const WCHAR* const kPageNames[] = { L"Матчи", L"Группы", L"Плей-офф" };
+const WCHAR* const kStageNames[] = { L"Групповой этап", L"1/8 финала", L"1/4 финала",
+                                     L"1/2 финала",     L"Матч за 3-е место", L"Финал" };
+
+// The match page.
+const WCHAR kToday[] = L"Сегодня";
+const WCHAR kNoMatchesToday[] = L"Сегодня матчей нет";
+const WCHAR kNoMatchesThatDay[] = L"В этот день матчей нет";
+const WCHAR kNextMatch[] = L"Следующий матч ";
+const WCHAR kDaysToStart[] = L"До начала чемпионата ";
+const WCHAR kOpeningMatch[] = L"Матч открытия, ";
+const WCHAR kChampionOf[] = L" — чемпион мира";
+const WCHAR kTournamentOver[] = L"Чемпионат завершён";
+const WCHAR kUnderWay[] = L"идёт";
+const WCHAR kAfterExtraTime[] = L" д.в.";
+const WCHAR kPenalties[] = L", пен. ";
+const WCHAR kNoResultYet[] = L"\x2013:\x2013";
+const WCHAR kCountdownIn[] = L"через ";
+const WCHAR kHours[] = L" ч";
+const WCHAR kMinutes[] = L" мин";
+const WCHAR* const kDayForms[] = { L"день", L"дня", L"дней" }; // 1, 2-4, 5 and on
+
+// The group page: "Группа A" and its columns (games, goals, goal difference, points).
+const WCHAR kGroup[] = L"Группа ";
+const WCHAR* const kTableColumns[] = { L"И", L"М", L"Р", L"О" };
+
+// The knock-out page: where a team not known yet comes from.
+const WCHAR kWinnerOf[] = L"Победитель ";
+const WCHAR kLoserOf[] = L"Проигравший ";
+
+// The reminder balloon: "Через 15 минут: ЮАР — Мексика".
+const WCHAR kReminder[] = L"Через 15 минут: ";
+
+// The widget's menu and arrows, as the menu shows them and a screen reader says them.
+const WCHAR kPreviousPage[] = L"Предыдущая страница";
+const WCHAR kNextPage[] = L"Следующая страница";
+const WCHAR kPreviousMatchDay[] = L"Предыдущий день с матчами";
+const WCHAR kNextMatchDay[] = L"Следующий день с матчами";
+const WCHAR kSkinMenu[] = L"Скин";
+const WCHAR kWallpaperItem[] = L"Обои чемпионата";
+const WCHAR* const kSkinNames[] = { L"Поле", L"Ночной стадион", L"Светлый" };
+
+// What pressing an arrow is called, for a screen reader.
+const WCHAR kPressAction[] = L"Нажать";
+
+// The network's balloons: new data, and the proxy test's answer.
+const WCHAR kDataUpdated[] = L"Данные обновлены";
+const WCHAR kConnectionWorks[] = L"Соединение работает";
+const WCHAR kConnectionWorksThrough[] = L"Соединение работает через прокси-сервер %s"; // host:port
+const WCHAR kNoConnectionServerError[] = L"Нет соединения: ошибка сервера (код %lu)";
+const WCHAR kNoConnectionSystemError[] = L"Нет соединения: системная ошибка %lu";
+const WCHAR kNoConnection[] = L"Нет соединения: %s"; // one of the reasons below
+const WCHAR kNoDataAddress[] = L"адрес данных не задан";
+const WCHAR kBadDataAddress[] = L"адрес данных задан неверно";
+const WCHAR kBadProxyAddress[] = L"адрес прокси-сервера задан неверно";
+const WCHAR kProxyUnreachable[] = L"прокси-сервер недоступен";
+const WCHAR kProxyLoginNeeded[] = L"прокси-сервер требует имя пользователя и пароль";
+const WCHAR kProxyLoginRefused[] = L"прокси-сервер не принял имя пользователя или пароль";
+const WCHAR kServerUnreachable[] = L"сервер недоступен";
+const WCHAR kTimedOut[] = L"истекло время ожидания ответа";
+const WCHAR kConnectionLost[] = L"соединение прервано";
+const WCHAR kNotHttp[] = L"сервер ответил не по протоколу HTTP";
+const WCHAR kTooManyRedirects[] = L"слишком много перенаправлений";
+const WCHAR kBadRedirect[] = L"перенаправление на неподдерживаемый адрес";
+const WCHAR kTooBig[] = L"файл данных больше 1 МБ";
+const WCHAR kSecureFailure[] = L"не удалось установить защищённое соединение";
