@@ -22,19 +22,18 @@
 #include "test_support.h"
 #include "tray_timing.h"
 #include "waterfall.h"
+#include "base/engine_settings.h"
 
 namespace bench {
 
 namespace {
 
-const wchar_t kSettingsKey[] = L"Software\\Morvane\\Tessmark";
-const wchar_t kProxyKey[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
 const wchar_t kIfModifiedSince[] = L"If-Modified-Since: Thu, 31 Dec 2099 23:59:59 GMT\r\n";
 
 void DeleteValue(const wchar_t* name)
 {
     HKEY opened;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_SET_VALUE, &opened))
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, KEY_SET_VALUE, &opened))
         return;
     RegDeleteValueW(opened, name);
     RegCloseKey(opened);
@@ -124,11 +123,11 @@ LRESULT CALLBACK QuietTray(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 int TimeRequests(int rounds, int origin, int proxy)
 {
     std::wstring proxyName = L"127.0.0.1:" + std::to_wstring(proxy);
-    qt::WriteText(kProxyKey, L"proxy_type", L"manual");
-    qt::WriteText(kProxyKey, L"proxy_server", proxyName);
-    qt::WriteText(kProxyKey, L"proxy_user", L"fan");
-    qt::WriteText(kProxyKey, L"proxy_password", L"vuvuzela");
-    qt::WriteText(kSettingsKey, L"data_url", L"http://localhost:" + std::to_wstring(origin) + L"/files/fresh.csv");
+    qt::WriteText(PROXY_KEY, VALUE_PROXY_TYPE, L"manual");
+    qt::WriteText(PROXY_KEY, VALUE_PROXY_SERVER, proxyName);
+    qt::WriteText(PROXY_KEY, VALUE_PROXY_USER, L"fan");
+    qt::WriteText(PROXY_KEY, VALUE_PROXY_PASSWORD, L"vuvuzela");
+    qt::WriteText(SETTINGS_KEY, VALUE_DATA_URL, L"http://localhost:" + std::to_wstring(origin) + L"/files/fresh.csv");
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = QuietTray;
     windowClass.lpszClassName = L"bench_network_tray";
@@ -181,7 +180,7 @@ int TimeStarts(int rounds, int origin)
     std::wstring dir;
     if (!PrepareWidgetFolder(&dir))
         return 2;
-    qt::WriteText(kProxyKey, L"proxy_type", L"auto");
+    qt::WriteText(PROXY_KEY, VALUE_PROXY_TYPE, L"auto");
     const struct {
         const char* what;
         std::wstring url; // empty: no data address
@@ -203,9 +202,9 @@ int TimeStarts(int rounds, int origin)
         double ready[count] = { -1, -1, -1 };
         for (int way : order) {
             if (ways[way].url.empty())
-                DeleteValue(L"data_url");
+                DeleteValue(VALUE_DATA_URL);
             else
-                qt::WriteText(kSettingsKey, L"data_url", ways[way].url);
+                qt::WriteText(SETTINGS_KEY, VALUE_DATA_URL, ways[way].url);
             double ms[kMilestones];
             bool ok = TimeMilestones(dir, kWidgetDirect, std::wstring(), ms);
             Sleep(150);
@@ -226,7 +225,7 @@ int TimeStarts(int rounds, int origin)
                 overNone[way].push_back(ready[way] / ready[0]);
         }
     }
-    DeleteValue(L"data_url");
+    DeleteValue(VALUE_DATA_URL);
     const struct {
         Milestone milestone;
         const char* what;
@@ -256,7 +255,7 @@ int RunNetwork(int rounds, int origin, int proxy)
 {
     int requests = TimeRequests(rounds, origin, proxy);
     int starts = TimeStarts(rounds, origin);
-    qt::DeleteTree(kSettingsKey);
+    qt::DeleteTree(SETTINGS_KEY);
     return requests ? requests : starts;
 }
 

@@ -23,8 +23,6 @@ using namespace qt;
 
 namespace {
 
-const wchar_t kMorvaneKey[] = L"Software\\Morvane";
-
 RegValue Raw(DWORD type, const void* data, size_t size)
 {
     RegValue value;
@@ -87,7 +85,7 @@ bool SetUserDesktop(const std::wstring& wallpaper, const RegValue& style, const 
 
 RegValue Setting(const wchar_t* name)
 {
-    return ReadValue(ENGINE_SETTINGS_KEY, name);
+    return ReadValue(SETTINGS_KEY, name);
 }
 
 bool SamePath(const std::wstring& a, const std::wstring& b)
@@ -183,14 +181,14 @@ TEST_F(Wallpaper, TheRememberedWallpaperIsNeverOverwrittenAndTheUsersNewerChoice
     Desktop users = ReadDesktop();
     Start(L"wallpaper_twice");
     ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_ON));
-    auto remembered = KeySnapshot(ENGINE_SETTINGS_KEY);
+    auto remembered = KeySnapshot(SETTINGS_KEY);
     // ON while on changes nothing: ours is never remembered as the user's.
     ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_ON));
-    EXPECT_TRUE(remembered == KeySnapshot(ENGINE_SETTINGS_KEY));
+    EXPECT_TRUE(remembered == KeySnapshot(SETTINGS_KEY));
 
     // The user picks another picture in the system's settings (which tell every window):
     // ours is off from then on, and OFF leaves the user's choice as it is.
-    std::wstring other = run.dir + L"\other.bmp";
+    std::wstring other = run.dir + L"\\other.bmp";
     ASSERT_TRUE(SetUserDesktop(other, Text(L"1"), Text(L"1")));
     Desktop choice = ReadDesktop();
     EXPECT_TRUE(WaitUntil([] { return Flag(0) == Setting(VALUE_USE_CUSTOM_WALLPAPER); }));
@@ -213,10 +211,10 @@ TEST_F(Wallpaper, TheRememberedWallpaperIsNeverOverwrittenAndTheUsersNewerChoice
     ExpectDesktop(quiet, ReadDesktop());
     EXPECT_TRUE(Flag(0) == Setting(VALUE_USE_CUSTOM_WALLPAPER));
     // OFF while off changes nothing.
-    auto off = KeySnapshot(ENGINE_SETTINGS_KEY);
+    auto off = KeySnapshot(SETTINGS_KEY);
     ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_OFF));
     ExpectDesktop(quiet, ReadDesktop());
-    EXPECT_TRUE(off == KeySnapshot(ENGINE_SETTINGS_KEY));
+    EXPECT_TRUE(off == KeySnapshot(SETTINGS_KEY));
     Exit();
 
     // A run that ended after ours was set but before the flag: ours shows, the flag
@@ -225,8 +223,8 @@ TEST_F(Wallpaper, TheRememberedWallpaperIsNeverOverwrittenAndTheUsersNewerChoice
     ASSERT_TRUE(SetUserDesktop(oursNext, Text(L"2"), Text(L"0")));
     for (const auto& value : remembered)
         if (value.first != VALUE_USE_CUSTOM_WALLPAPER)
-            ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, value.first.c_str(), value.second));
-    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, kAbsent));
+            ASSERT_TRUE(Put(SETTINGS_KEY, value.first.c_str(), value.second));
+    ASSERT_TRUE(Put(SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, kAbsent));
     Start(L"wallpaper_resume");
     ASSERT_TRUE(SamePath(oursNext, ours));
     ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_ON));
@@ -305,19 +303,19 @@ TEST_F(Wallpaper, StyleValuesComeBackWithTheirOwnTypeAndAWrongFlagReadsAsOff)
     // A flag that is no 4-byte REG_DWORD reads as off: OFF changes nothing.
     const WORD shortOne = 1;
     for (const RegValue& flag : { Text(L"1"), Raw(REG_DWORD, &shortOne, 2) }) {
-        ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, flag));
+        ASSERT_TRUE(Put(SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, flag));
         ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_OFF));
         ExpectDesktop(users, ReadDesktop());
         EXPECT_TRUE(flag == Setting(VALUE_USE_CUSTOM_WALLPAPER));
     }
     // A remembered picture that cannot be read gives the safe default, no wallpaper; the
     // remembered style values, whatever they hold, go back as they are.
-    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, kAbsent));
+    ASSERT_TRUE(Put(SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER, kAbsent));
     ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_ON));
     const RegValue odd = Raw(REG_BINARY, L"2", 4), long_ = Text(std::wstring(300, L'1'));
-    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER, Flag(1)));
-    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE, odd));
-    ASSERT_TRUE(Put(ENGINE_SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER, long_));
+    ASSERT_TRUE(Put(SETTINGS_KEY, VALUE_SAVED_WALLPAPER, Flag(1)));
+    ASSERT_TRUE(Put(SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE, odd));
+    ASSERT_TRUE(Put(SETTINGS_KEY, VALUE_SAVED_TILE_WALLPAPER, long_));
     ASSERT_TRUE(Send(WM_ENGINE_WALLPAPER_OFF));
     ExpectDesktop({ Text(L""), odd, long_ }, ReadDesktop());
     EXPECT_TRUE(Flag(0) == Setting(VALUE_USE_CUSTOM_WALLPAPER));

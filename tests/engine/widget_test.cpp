@@ -8,14 +8,14 @@
 #include <windows.h>
 
 #include "test_support.h"
+#include "base/engine_settings.h"
+#include "host/engine_interface.h"
+#include "host/host_resources.h"
 
 using namespace qt;
 
 namespace {
 
-const wchar_t kSettingsKey[] = L"Software\\Morvane\\Tessmark";
-const UINT WM_TRAY_CALLBACK = 0x3006;
-const WPARAM kCollapseCommand = 210, kSwitchSkinCommand = 220;
 
 RECT Bounds(HWND window)
 {
@@ -41,7 +41,7 @@ bool Inside(const RECT& inner, const RECT& outer)
 
 DWORD StoredDword(const wchar_t* name)
 {
-    RegValue value = ReadValue(kSettingsKey, name);
+    RegValue value = ReadValue(SETTINGS_KEY, name);
     return value.type == REG_DWORD && value.data.size() == 4 ? *reinterpret_cast<const DWORD*>(value.data.data())
                                                              : 0xFFFFFFFF;
 }
@@ -67,11 +67,11 @@ void Settle(HWND window)
 
 class Widget : public ::testing::Test {
 protected:
-    void SetUp() override { DeleteTree(kSettingsKey); }
+    void SetUp() override { DeleteTree(SETTINGS_KEY); }
     void TearDown() override
     {
         CleanUpHost(run);
-        DeleteTree(kSettingsKey);
+        DeleteTree(SETTINGS_KEY);
     }
     void Start(const wchar_t* name, const wchar_t* tail = L"/date=2010-06-20T12:00")
     {
@@ -193,9 +193,9 @@ TEST_F(Widget, SkinsCycleAndTheChoiceIsRemembered)
     COLORREF first = BackgroundPixel(run.widget);
     COLORREF seen[3] = { first };
     for (int i = 1; i <= 3; ++i) {
-        SendMessageW(run.tray, WM_COMMAND, kSwitchSkinCommand, 0);
+        SendMessageW(run.tray, WM_COMMAND, IDM_SWITCH_SKIN, 0);
         Settle(run.widget);
-        EXPECT_EQ(static_cast<DWORD>(i % 3), StoredDword(L"widget_skin"));
+        EXPECT_EQ(static_cast<DWORD>(i % 3), StoredDword(VALUE_WIDGET_SKIN));
         if (i < 3)
             seen[i] = BackgroundPixel(run.widget);
     }
@@ -204,15 +204,15 @@ TEST_F(Widget, SkinsCycleAndTheChoiceIsRemembered)
     EXPECT_NE(seen[0], seen[2]);
     EXPECT_EQ(first, BackgroundPixel(run.widget)) << "three switches lead back to the first skin";
 
-    SendMessageW(run.tray, WM_COMMAND, kSwitchSkinCommand, 0);
+    SendMessageW(run.tray, WM_COMMAND, IDM_SWITCH_SKIN, 0);
     Restart(L"widget_skins");
     EXPECT_EQ(seen[1], BackgroundPixel(run.widget)) << "the skin chosen before the restart";
 
     // A skin number out of range, or of the wrong type, is the first skin.
-    WriteDword(kSettingsKey, L"widget_skin", 7);
+    WriteDword(SETTINGS_KEY, VALUE_WIDGET_SKIN, 7);
     Restart(L"widget_skins");
     EXPECT_EQ(first, BackgroundPixel(run.widget));
-    WriteText(kSettingsKey, L"widget_skin", L"2");
+    WriteText(SETTINGS_KEY, VALUE_WIDGET_SKIN, L"2");
     Restart(L"widget_skins");
     EXPECT_EQ(first, BackgroundPixel(run.widget));
 }
@@ -221,18 +221,18 @@ TEST_F(Widget, CollapseShowsOnlyTheHeaderAndTheNextMatch)
 {
     Start(L"widget_collapse");
     RECT full = Bounds(run.widget);
-    SendMessageW(run.tray, WM_COMMAND, kCollapseCommand, 0);
+    SendMessageW(run.tray, WM_COMMAND, IDM_COLLAPSE, 0);
     Settle(run.widget);
     RECT collapsed = Bounds(run.widget);
     EXPECT_LT(collapsed.bottom - collapsed.top, (full.bottom - full.top) * 3 / 4);
     EXPECT_EQ(full.left, collapsed.left);
     EXPECT_EQ(full.top, collapsed.top);
-    SendMessageW(run.tray, WM_COMMAND, kCollapseCommand, 0);
+    SendMessageW(run.tray, WM_COMMAND, IDM_COLLAPSE, 0);
     Settle(run.widget);
     RECT again = Bounds(run.widget);
     EXPECT_EQ(full.bottom - full.top, again.bottom - again.top);
     // Not remembered: a new start shows the whole widget, as the tray's unchecked item says.
-    SendMessageW(run.tray, WM_COMMAND, kCollapseCommand, 0);
+    SendMessageW(run.tray, WM_COMMAND, IDM_COLLAPSE, 0);
     Restart(L"widget_collapse");
     RECT restarted = Bounds(run.widget);
     EXPECT_EQ(full.bottom - full.top, restarted.bottom - restarted.top);
@@ -241,8 +241,8 @@ TEST_F(Widget, CollapseShowsOnlyTheHeaderAndTheNextMatch)
 TEST_F(Widget, PlaceIsRememberedKeptOnScreenAndTheTrayDoubleClickBringsItBack)
 {
     // A stored place far off any monitor: the widget starts inside the work area.
-    WriteDword(kSettingsKey, L"widget_left", static_cast<DWORD>(-20000));
-    WriteDword(kSettingsKey, L"widget_top", 50000);
+    WriteDword(SETTINGS_KEY, VALUE_WIDGET_LEFT, static_cast<DWORD>(-20000));
+    WriteDword(SETTINGS_KEY, VALUE_WIDGET_TOP, 50000);
     Start(L"widget_place");
     RECT work = WorkArea();
     RECT before = Bounds(run.widget);
@@ -258,14 +258,14 @@ TEST_F(Widget, PlaceIsRememberedKeptOnScreenAndTheTrayDoubleClickBringsItBack)
     RECT dragged = Bounds(run.widget);
     EXPECT_EQ(before.left + 150, dragged.left);
     EXPECT_EQ(before.top - 120, dragged.top);
-    EXPECT_EQ(static_cast<DWORD>(dragged.left), StoredDword(L"widget_left"));
+    EXPECT_EQ(static_cast<DWORD>(dragged.left), StoredDword(VALUE_WIDGET_LEFT));
     Restart(L"widget_place");
     EXPECT_EQ(dragged.left, Bounds(run.widget).left);
     EXPECT_EQ(dragged.top, Bounds(run.widget).top);
 
     // Collapsed and moved off the screen by another program: a double-click on the
     // tray icon brings the whole widget back into view.
-    SendMessageW(run.tray, WM_COMMAND, kCollapseCommand, 0);
+    SendMessageW(run.tray, WM_COMMAND, IDM_COLLAPSE, 0);
     Settle(run.widget);
     RECT collapsed = Bounds(run.widget);
     SetWindowPos(run.widget, nullptr, 5000, 5000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -276,10 +276,10 @@ TEST_F(Widget, PlaceIsRememberedKeptOnScreenAndTheTrayDoubleClickBringsItBack)
     EXPECT_GT(back.bottom - back.top, collapsed.bottom - collapsed.top) << "still collapsed";
 
     // A stored place at the end of the number range: the first place again.
-    SendMessageW(run.tray, WM_COMMAND, kCollapseCommand, 0);
+    SendMessageW(run.tray, WM_COMMAND, IDM_COLLAPSE, 0);
     DWORD exitCode = 1;
     ASSERT_TRUE(ExitHost(run, &exitCode));
-    WriteDword(kSettingsKey, L"widget_left", 0x7FFFFFF0);
+    WriteDword(SETTINGS_KEY, VALUE_WIDGET_LEFT, 0x7FFFFFF0);
     Start(L"widget_place");
     RECT wayOff = Bounds(run.widget);
     EXPECT_TRUE(Inside(wayOff, work));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "test_support.h"
+#include "host/engine_interface.h"
+#include "host/host_resources.h"
 
 #include <sddl.h>
 
@@ -94,7 +96,7 @@ TEST_F(HostLifetime, ExitSwitchStopsTheRunningHostAndWaitsForIt)
 {
     ASSERT_TRUE(StartHost(run, L"exit_running", L""));
     // With its tray menu open: the menu's own loop must not keep the Host alive.
-    PostMessageW(run.tray, 0x3006 /* WM_TRAY_CALLBACK */, 0, WM_RBUTTONUP);
+    PostMessageW(run.tray, WM_TRAY_CALLBACK, 0, WM_RBUTTONUP);
     ASSERT_TRUE(WaitUntil([] { return IsWindowVisible(FindWindowW(L"#32768", nullptr)) != FALSE; }));
     std::wstring dir = MakeWorkDir(L"exit_caller");
     MakeInstallFolder(dir, false);
@@ -216,7 +218,7 @@ TEST_F(HostLifetime, TwoHostsStartedTogetherLeaveExactlyOneRunning)
     EXPECT_EQ(1, running);
     HWND tray = WaitForWindow(L"tray_wnd", kTrayTitle);
     ASSERT_NE(nullptr, tray);
-    PostMessageW(tray, WM_COMMAND, 300, 0);
+    PostMessageW(tray, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_TRUE(WaitUntil([&] { return WaitForMultipleObjects(2, both, TRUE, 0) != WAIT_TIMEOUT; }));
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "test_support.h"
+#include "host/engine_interface.h"
+#include "host/host_resources.h"
 
 #include <shellapi.h>
 
@@ -10,8 +12,6 @@ using namespace qt;
 
 namespace {
 
-const UINT WM_TRAY_CALLBACK = 0x3006, WM_TRAY_SET_STATE = 0x3007;
-const UINT DBLCLK = 0x3008, WALLPAPER_ON = 0x300A, SWITCH_SKIN = 0x3011, COLLAPSE_OFF = 0x3012, COLLAPSE_ON = 0x3013;
 const wchar_t kNoIcon[] = L"0000000000000000";
 
 class TrayWindow : public ::testing::Test {
@@ -57,16 +57,16 @@ protected:
 
 TEST_F(TrayWindow, MenuTogglesAndCommandsReachTheEngineInOrder)
 {
-    Command(210);
-    Command(210);
-    Command(210);
-    Command(100);
-    Command(100);
-    Command(220);
-    Command(MAKEWPARAM(300, 1)); // a notification, not a menu command: default handling
-    Command(MAKEWPARAM(210, 1));
+    Command(IDM_COLLAPSE);
+    Command(IDM_COLLAPSE);
+    Command(IDM_COLLAPSE);
+    Command(IDM_CUSTOM_WALLPAPER);
+    Command(IDM_CUSTOM_WALLPAPER);
+    Command(IDM_SWITCH_SKIN);
+    Command(MAKEWPARAM(IDM_EXIT, 1)); // a notification, not a menu command: default handling
+    Command(MAKEWPARAM(IDM_COLLAPSE, 1));
     Command(0xFFFF);
-    std::vector<UINT> expected = { COLLAPSE_ON, COLLAPSE_OFF, COLLAPSE_ON, WALLPAPER_ON, WALLPAPER_ON, SWITCH_SKIN };
+    std::vector<UINT> expected = { WM_ENGINE_COLLAPSE_ON, WM_ENGINE_COLLAPSE_OFF, WM_ENGINE_COLLAPSE_ON, WM_ENGINE_WALLPAPER_ON, WM_ENGINE_WALLPAPER_ON, WM_ENGINE_SWITCH_SKIN };
     EXPECT_EQ(expected, EngineMessages(run.log));
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(run.process.handle, 300)) << "command 300 with code 1 must not end the Host";
     EXPECT_TRUE(TrayIconPresent(run.tray));
@@ -76,7 +76,7 @@ TEST_F(TrayWindow, MouseOnTheIconOnlyDoubleClickAndRightButtonUpAct)
 {
     for (LPARAM mouse : { WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK, 0x0402 })
         SendMessageW(run.tray, WM_TRAY_CALLBACK, 0, mouse);
-    std::vector<UINT> expected = { DBLCLK };
+    std::vector<UINT> expected = { WM_ENGINE_TRAY_DBLCLK };
     EXPECT_EQ(expected, EngineMessages(run.log));
     EXPECT_EQ(nullptr, FindWindowW(L"#32768", nullptr));
 }
@@ -96,7 +96,7 @@ TEST_F(TrayWindow, RightClickOpensTheMenuUnderTheCursorAndAnItemCanBePicked)
     for (WPARAM key : { VK_DOWN, VK_DOWN, VK_RETURN })
         PostMessageW(menu, WM_KEYDOWN, key, 0);
     ASSERT_TRUE(WaitUntil([&] { return !EngineMessages(run.log).empty(); }));
-    std::vector<UINT> expected = { COLLAPSE_ON };
+    std::vector<UINT> expected = { WM_ENGINE_COLLAPSE_ON };
     EXPECT_EQ(expected, EngineMessages(run.log));
     EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(menu); }));
 }

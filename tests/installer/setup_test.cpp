@@ -18,13 +18,15 @@
 #include <vector>
 
 #include "test_support.h"
+#include "base/engine_settings.h"
+#include "host/engine_interface.h"
+#include "host/host_resources.h"
 
 using namespace qt;
 
 namespace {
 
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\tessmark_quornel";
-const wchar_t kSettingsKey[] = L"Software\\Morvane\\Tessmark";
 const wchar_t kShortcutName[] = L"Кворнел Чемпионата мира по Футболу 2010.lnk";
 const wchar_t kUninstallerName[] = L"uninstall_tessmark_quornel.exe";
 // What the payload of a setup holds, as the install folder has it.
@@ -270,7 +272,7 @@ protected:
             GetWindowThreadProcessId(tray, &processId);
             Process host;
             host.handle = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
-            PostMessageW(tray, WM_COMMAND, 300, 0);
+            PostMessageW(tray, WM_COMMAND, IDM_EXIT, 0);
             if (!WaitExit(host, kWaitMs, nullptr))
                 Kill(host);
         }
@@ -434,12 +436,7 @@ TEST_F(Setup, SetupAndUninstallStopTheRunningWidget)
     // The uninstaller stops it too and leaves only the user's settings. Run as users run
     // it, it goes on from a copy of itself in the temporary folder and its exit code
     // comes at once, so only what it leaves is checked.
-    const wchar_t proxyKey[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, proxyKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                             nullptr));
-    RegSetValueExW(key, L"proxy_type", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"manual"), 14);
-    RegCloseKey(key);
+    ASSERT_TRUE(WriteText(PROXY_KEY, VALUE_PROXY_TYPE, PROXY_TYPE_MANUAL));
     RunSetup(dir + L"\\" + kUninstallerName, L"/S");
     EXPECT_TRUE(WaitUntil([&] { return !FileExists(dir); })) << "left in the install folder";
     EXPECT_TRUE(WaitForLogLine(log, L"exit"));
@@ -447,8 +444,8 @@ TEST_F(Setup, SetupAndUninstallStopTheRunningWidget)
     EXPECT_FALSE(FileExists(StartMenuShortcut()));
     EXPECT_FALSE(FileExists(StartupShortcut()));
     EXPECT_FALSE(ReadValue(kUninstallKey, L"DisplayName").exists);
-    EXPECT_EQ(L"manual", ReadValue(proxyKey, L"proxy_type").Text());
-    DeleteTree(kSettingsKey);
+    EXPECT_EQ(PROXY_TYPE_MANUAL, ReadValue(PROXY_KEY, VALUE_PROXY_TYPE).Text());
+    DeleteTree(SETTINGS_KEY);
 }
 
 TEST_F(Setup, UpdateKilledHalfWayIsFinishedByTheNextLoaderStart)
@@ -758,13 +755,13 @@ TEST_F(Setup, UninstallerPutsTheUsersWallpaperBack)
         ASSERT_EQ(0u, InstallSilently(SetupExe(), L""));
         HWND widget = WaitForWindow(kWidgetClass, nullptr);
         ASSERT_TRUE(widget);
-        SendMessageW(widget, 0x300A /* WM_ENGINE_WALLPAPER_ON */, 0, 0);
+        SendMessageW(widget, WM_ENGINE_WALLPAPER_ON, 0, 0);
         ASSERT_EQ(ours, ReadValue(desktopKey, L"Wallpaper").Text());
-        ASSERT_TRUE(WriteRaw(kSettingsKey, L"saved_wallpaper_style", REG_DWORD, &style, sizeof(style)));
-        ASSERT_TRUE(WriteText(kSettingsKey, L"shown_wallpaper", shown));
+        ASSERT_TRUE(WriteRaw(SETTINGS_KEY, VALUE_SAVED_WALLPAPER_STYLE, REG_DWORD, &style, sizeof(style)));
+        ASSERT_TRUE(WriteText(SETTINGS_KEY, VALUE_SHOWN_WALLPAPER, shown));
     };
     auto expectFlagCleared = [&] {
-        RegValue flag = ReadValue(kSettingsKey, L"b_use_custom_wallpaper");
+        RegValue flag = ReadValue(SETTINGS_KEY, VALUE_USE_CUSTOM_WALLPAPER);
         EXPECT_TRUE(flag.type == REG_DWORD && flag.data.size() == 4 && !*reinterpret_cast<DWORD*>(flag.data.data()));
     };
 
@@ -805,7 +802,7 @@ TEST_F(Setup, UninstallerPutsTheUsersWallpaperBack)
             WriteRaw(desktopKey, desktopNames[i], before[i].type, before[i].data.data(),
                      static_cast<DWORD>(before[i].data.size()));
     }
-    DeleteTree(kSettingsKey);
+    DeleteTree(SETTINGS_KEY);
 }
 
 } // namespace

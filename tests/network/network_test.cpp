@@ -19,13 +19,12 @@
 #include "accessible_reader.h"
 #include "host/engine_interface.h"
 #include "test_support.h"
+#include "base/engine_settings.h"
 
 using namespace qt;
 
 namespace {
 
-const wchar_t kSettingsKey[] = L"Software\\Morvane\\Tessmark";
-const wchar_t kProxyKey[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
 const wchar_t kUpdated[] = L"Данные обновлены";
 const wchar_t kJune12Text[] = L"Sat, 12 Jun 2010 10:00:00 GMT";
 const SYSTEMTIME kJune12 = { 2010, 6, 6, 12, 10, 0, 0, 0 };
@@ -102,10 +101,10 @@ struct Servers {
 
 void SetProxy(const wchar_t* type, const std::wstring& server, const std::wstring& user, const std::wstring& password)
 {
-    WriteText(kProxyKey, L"proxy_type", type);
-    WriteText(kProxyKey, L"proxy_server", server);
-    WriteText(kProxyKey, L"proxy_user", user);
-    WriteText(kProxyKey, L"proxy_password", password);
+    WriteText(PROXY_KEY, VALUE_PROXY_TYPE, type);
+    WriteText(PROXY_KEY, VALUE_PROXY_SERVER, server);
+    WriteText(PROXY_KEY, VALUE_PROXY_USER, user);
+    WriteText(PROXY_KEY, VALUE_PROXY_PASSWORD, password);
 }
 
 std::wstring CacheFile()
@@ -148,7 +147,7 @@ class Network : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        DeleteTree(kSettingsKey);
+        DeleteTree(SETTINGS_KEY);
         DeleteFileW(CacheFile().c_str());
         s_balloons.clear();
         s_states.clear();
@@ -171,7 +170,7 @@ protected:
             FreeLibrary(engine);
         DestroyWindow(tray);
         servers.Stop();
-        DeleteTree(kSettingsKey);
+        DeleteTree(SETTINGS_KEY);
         DeleteFileW(CacheFile().c_str());
     }
 
@@ -240,7 +239,7 @@ TEST_F(Network, WithoutAnAddressTheTrayFollowsTheSystem)
 // it online; the next start trusts its cached copy and asks with its date.
 TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
 {
-    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(Balloons(1));
     EXPECT_EQ(fresh, ReadFileBytes(CacheFile()));
@@ -253,10 +252,10 @@ TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
     EXPECT_EQ(L"", Field(requests[0], L"ims"));
     EXPECT_EQ(kJune12Text, Field(requests[1], L"ims"));
 
-    WriteText(kSettingsKey, L"data_url", L"http://127.0.0.1:" + std::to_wstring(servers.dead) + L"/files/fresh.csv");
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, L"http://127.0.0.1:" + std::to_wstring(servers.dead) + L"/files/fresh.csv");
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(PumpUntil([] { return s_states.size() == 1; }));
-    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(PumpUntil([] { return s_states.size() == 2; }));
     EXPECT_EQ((std::vector<WPARAM>{ 1, 0 }), s_states) << "online from the start: no message until offline";
@@ -271,7 +270,7 @@ TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
 TEST_F(Network, ManualProxyAnswersItsLoginRequest)
 {
     SetProxy(L"manual", L"127.0.0.1:" + std::to_wstring(servers.proxy), L"fan", L"vuvuzela");
-    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(Balloons(1));
     EXPECT_EQ(kUpdated, s_balloons[0]);
@@ -320,7 +319,7 @@ TEST_F(Network, ProxyTestAnswersWithABalloon)
     for (const auto& one : cases) {
         SCOPED_TRACE(WideToUtf8(one.balloon));
         SetProxy(one.type, one.server, one.password.empty() ? L"" : L"fan", one.password);
-        WriteText(kSettingsKey, L"data_url", one.url);
+        WriteText(SETTINGS_KEY, VALUE_DATA_URL, one.url);
         size_t requests = servers.Requests(), before = s_balloons.size();
         Send(WM_ENGINE_PROXY_TEST);
         ASSERT_TRUE(Balloons(before + 1, 25000));
@@ -337,11 +336,11 @@ TEST_F(Network, ProxyTestAnswersWithABalloon)
 // that trusts nothing of them.
 TEST_F(Network, BadRegistryValuesAndADamagedCopyAreRefused)
 {
-    const wchar_t* const names[][2] = { { kSettingsKey, L"data_url" },        { kSettingsKey, L"data_cached_url" },
-                                        { kSettingsKey, L"data_last_modified" }, { kProxyKey, L"proxy_type" },
-                                        { kProxyKey, L"proxy_server" },      { kProxyKey, L"proxy_user" },
-                                        { kProxyKey, L"proxy_password" } };
-    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    const wchar_t* const names[][2] = { { SETTINGS_KEY, VALUE_DATA_URL },        { SETTINGS_KEY, VALUE_DATA_SOURCE },
+                                        { SETTINGS_KEY, VALUE_DATA_LAST_MODIFIED }, { PROXY_KEY, VALUE_PROXY_TYPE },
+                                        { PROXY_KEY, VALUE_PROXY_SERVER },      { PROXY_KEY, VALUE_PROXY_USER },
+                                        { PROXY_KEY, VALUE_PROXY_PASSWORD } };
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(Balloons(1)); // a cached copy, with its address and date
     size_t before = 0;
@@ -365,7 +364,7 @@ TEST_F(Network, BadRegistryValuesAndADamagedCopyAreRefused)
     }
     EXPECT_EQ(1u, servers.Requests());
     before = s_balloons.size();
-    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(servers.WaitFor(2));
     EXPECT_EQ(L"", Field(servers.Lines(L"origin")[1], L"ims")) << "the copy's address is no longer its own";
@@ -397,16 +396,16 @@ TEST_F(Network, HostileServersLeaveTheCachedCopyAlone)
         { L"/" + std::wstring(258 - servers.Url(L"").size(), L'x'), false, 1 }, // 259 characters: a 404
     };
     ASSERT_EQ(259u, servers.Url(cases[11].path).size());
-    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(Balloons(1));
     for (const auto& one : cases) {
         SCOPED_TRACE(WideToUtf8(one.path));
         size_t seen = servers.Lines(L"origin").size();
-        WriteText(kSettingsKey, L"data_url", servers.Url(one.path));
+        WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(one.path));
         Send(WM_ENGINE_PROXY_CLOSED);
         ASSERT_TRUE(servers.WaitFor(seen + 1)); // the worker has read the address
-        WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/fresh.csv"));
+        WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
         Send(WM_ENGINE_PROXY_CLOSED);
         ASSERT_TRUE(servers.WaitFor(seen + one.requests + 1, 45000));
         auto lines = servers.Lines(L"origin");
@@ -422,7 +421,7 @@ TEST_F(Network, HostileServersLeaveTheCachedCopyAlone)
 
     // A Last-Modified that is no date: the valid file is taken, and the next
     // request asks without a date.
-    WriteText(kSettingsKey, L"data_url", servers.Url(L"/bad-last-modified"));
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/bad-last-modified"));
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(Balloons(2));
     EXPECT_EQ(DataWithScore("1,2"), ReadFileBytes(CacheFile()));
@@ -439,7 +438,7 @@ TEST_F(Network, HostileServersLeaveTheCachedCopyAlone)
 // even a record pinned for WinHTTP's sake.
 TEST_F(Network, ExitCancelsARequestThatNeverEnds)
 {
-    WriteText(kSettingsKey, L"data_url", servers.Url(L"/hang"));
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/hang"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(servers.WaitFor(1));
     Sleep(200); // the worker waits for the answer
@@ -456,12 +455,12 @@ TEST_F(Network, ExitCancelsARequestThatNeverEnds)
 // with the server gone.
 TEST(NetworkWidget, ShowsTheServersDataAndKeepsIt)
 {
-    DeleteTree(kSettingsKey);
+    DeleteTree(SETTINGS_KEY);
     DeleteFileW(CacheFile().c_str());
     Servers servers;
     ASSERT_TRUE(servers.Start(L"network_widget"));
     ASSERT_TRUE(servers.Serve(L"data.csv", DataWithScore("1,3"), kJune12));
-    WriteText(kSettingsKey, L"data_url", servers.Url(L"/files/data.csv"));
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/data.csv"));
     auto shows = [](HWND widget, const wchar_t* line, DWORD ms) {
         return WaitUntil([&] {
             auto texts = ReadAccessibleTexts(widget);
@@ -485,7 +484,7 @@ TEST(NetworkWidget, ShowsTheServersDataAndKeepsIt)
     EXPECT_TRUE(shows(run.widget, L"18:00 Франция — ЮАР 1:4", 0));
     EXPECT_TRUE(ExitHost(run, &code));
     CleanUpHost(run);
-    DeleteTree(kSettingsKey);
+    DeleteTree(SETTINGS_KEY);
     DeleteFileW(CacheFile().c_str());
 }
 

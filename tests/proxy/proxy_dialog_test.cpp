@@ -5,13 +5,12 @@
 
 #include "proxy_test_support.h"
 #include "test_support.h"
+#include "host/engine_interface.h"
 
 using namespace qt;
 
 namespace {
 
-const UINT kProxyClosed = 0x300D;
-const UINT kProxyTest = 0x300E;
 const int kCheckbox = 1000;
 const int kServer = 1003, kUser = 1004, kPassword = 1005, kTestButton = 1009;
 const int kManualControls[] = { 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009 };
@@ -32,10 +31,10 @@ protected:
     // IDCANCEL. Waits for the dialog's end and the engine's message.
     void Close(HWND dialog)
     {
-        size_t closed = CountMessages(kProxyClosed);
+        size_t closed = CountMessages(WM_ENGINE_PROXY_CLOSED);
         Send(dialog, WM_CLOSE);
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5000)) << "dialog not destroyed";
-        EXPECT_TRUE(WaitUntil([&] { return CountMessages(kProxyClosed) == closed + 1; }, 5000))
+        EXPECT_TRUE(WaitUntil([&] { return CountMessages(WM_ENGINE_PROXY_CLOSED) == closed + 1; }, 5000))
             << "WM_ENGINE_PROXY_CLOSED not sent";
     }
 
@@ -72,7 +71,7 @@ void ExpectTexts(HWND dialog, const std::wstring& server, const std::wstring& us
 void ExpectStored(const wchar_t* name, const std::wstring& text)
 {
     SCOPED_TRACE(WideToUtf8(name));
-    RegValue value = ReadValue(kProxyKeyPath, name);
+    RegValue value = ReadValue(PROXY_KEY, name);
     ASSERT_TRUE(value.exists);
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), value.type);
     ASSERT_EQ((text.size() + 1) * 2, value.data.size());
@@ -83,29 +82,29 @@ void ExpectStored(const wchar_t* name, const std::wstring& text)
 void ExpectStoredAll(const std::wstring& type, const std::wstring& server, const std::wstring& user,
                      const std::wstring& password)
 {
-    ExpectStored(L"proxy_type", type);
-    ExpectStored(L"proxy_server", server);
-    ExpectStored(L"proxy_user", user);
-    ExpectStored(L"proxy_password", password);
+    ExpectStored(VALUE_PROXY_TYPE, type);
+    ExpectStored(VALUE_PROXY_SERVER, server);
+    ExpectStored(VALUE_PROXY_USER, user);
+    ExpectStored(VALUE_PROXY_PASSWORD, password);
 }
 
 TEST_F(ProxyDialog, FirstUseCreatesTheKeyShowsAutomaticModeAndCloseStoresDefaults)
 {
     ASSERT_TRUE(StartHost(run, L"proxy_first_use", L""));
-    ASSERT_FALSE(KeyExists(kSettingsKeyPath));
+    ASSERT_FALSE(KeyExists(SETTINGS_KEY));
     HWND dialog = Open();
     ASSERT_NE(nullptr, dialog);
     EXPECT_TRUE(IsWindowVisible(dialog));
-    EXPECT_TRUE(KeyExists(kProxyKeyPath)) << "opened with RegCreateKeyExW, whole path";
-    EXPECT_EQ(0, ValueCount(kProxyKeyPath)) << "opening writes nothing";
+    EXPECT_TRUE(KeyExists(PROXY_KEY)) << "opened with RegCreateKeyExW, whole path";
+    EXPECT_EQ(0, ValueCount(PROXY_KEY)) << "opening writes nothing";
     ExpectAutomaticMode(dialog, true);
     ExpectTexts(dialog, L"", L"", L"");
     EXPECT_TRUE(EngineMessages(run.log).empty());
 
     Close(dialog);
     ExpectStoredAll(L"auto", L"", L"", L"");
-    EXPECT_EQ(4, ValueCount(kProxyKeyPath));
-    EXPECT_EQ(std::vector<UINT>{ kProxyClosed }, EngineMessages(run.log));
+    EXPECT_EQ(4, ValueCount(PROXY_KEY));
+    EXPECT_EQ(std::vector<UINT>{ WM_ENGINE_PROXY_CLOSED }, EngineMessages(run.log));
     auto lines = ProxyLines();
     ASSERT_EQ(1u, lines.size());
     EXPECT_EQ(L"0", Field(lines[0], L"dialog")) << "the engine is told after the dialog is gone";
@@ -151,14 +150,14 @@ TEST_F(ProxyDialog, TypeMissingOrNotRegSzShowsEmptyAutomaticModeAndCloseOverwrit
     for (DWORD type : { static_cast<DWORD>(REG_NONE), static_cast<DWORD>(REG_EXPAND_SZ),
                         static_cast<DWORD>(REG_MULTI_SZ) }) {
         SCOPED_TRACE(testing::Message() << "proxy_type of type " << type << " (0: missing)");
-        DeleteTree(kProxyKeyPath);
-        WriteText(kProxyKeyPath, L"proxy_server", L"stored.example:80");
-        WriteText(kProxyKeyPath, L"proxy_user", L"stored user");
-        WriteText(kProxyKeyPath, L"proxy_password", L"stored password");
+        DeleteTree(PROXY_KEY);
+        WriteText(PROXY_KEY, VALUE_PROXY_SERVER, L"stored.example:80");
+        WriteText(PROXY_KEY, VALUE_PROXY_USER, L"stored user");
+        WriteText(PROXY_KEY, VALUE_PROXY_PASSWORD, L"stored password");
         if (type == REG_EXPAND_SZ)
-            WriteText(kProxyKeyPath, L"proxy_type", L"manual", REG_EXPAND_SZ);
+            WriteText(PROXY_KEY, VALUE_PROXY_TYPE, L"manual", REG_EXPAND_SZ);
         if (type == REG_MULTI_SZ)
-            WriteRaw(kProxyKeyPath, L"proxy_type", REG_MULTI_SZ, L"manual\0", 16);
+            WriteRaw(PROXY_KEY, VALUE_PROXY_TYPE, REG_MULTI_SZ, L"manual\0", 16);
         HWND dialog = Open();
         ASSERT_NE(nullptr, dialog);
         ExpectAutomaticMode(dialog, true);
@@ -172,13 +171,13 @@ TEST_F(ProxyDialog, StoredServerOf259CharactersIsShownAnd260IsNot)
 {
     const std::wstring longest(259, L's');
     WriteProxyValues(L"manual", longest, L"u", L"p");
-    ASSERT_EQ(520u, ReadValue(kProxyKeyPath, L"proxy_server").data.size());
+    ASSERT_EQ(520u, ReadValue(PROXY_KEY, VALUE_PROXY_SERVER).data.size());
     ASSERT_TRUE(StartHost(run, L"proxy_long_server", L""));
     HWND dialog = Open();
     ASSERT_NE(nullptr, dialog);
     ExpectTexts(dialog, longest, L"u", L"p");
     Close(dialog);
-    ExpectStored(L"proxy_server", longest);
+    ExpectStored(VALUE_PROXY_SERVER, longest);
 
     for (size_t length : { 260u, 261u, 400u }) {
         SCOPED_TRACE(testing::Message() << "server of " << length << " characters");
@@ -188,7 +187,7 @@ TEST_F(ProxyDialog, StoredServerOf259CharactersIsShownAnd260IsNot)
         ExpectAutomaticMode(dialog, false);
         ExpectTexts(dialog, L"", L"u", L"p");
         Close(dialog);
-        ExpectStored(L"proxy_server", L"");
+        ExpectStored(VALUE_PROXY_SERVER, L"");
     }
 }
 
@@ -198,11 +197,11 @@ TEST_F(ProxyDialog, UnterminatedStoredTextsEndWhereTheirDataEnds)
 
     // proxy_type without its NUL still means manual; a short server read after the
     // longer type into the same buffer shows nothing of the type.
-    ASSERT_TRUE(WriteUnterminated(kProxyKeyPath, L"proxy_type", L"manual"));
-    ASSERT_TRUE(WriteUnterminated(kProxyKeyPath, L"proxy_server", L"ab"));
+    ASSERT_TRUE(WriteUnterminated(PROXY_KEY, VALUE_PROXY_TYPE, L"manual"));
+    ASSERT_TRUE(WriteUnterminated(PROXY_KEY, VALUE_PROXY_SERVER, L"ab"));
     // 520 bytes of text: no room left for the NUL.
-    ASSERT_TRUE(WriteUnterminated(kProxyKeyPath, L"proxy_user", std::wstring(260, L'u')));
-    ASSERT_TRUE(WriteUnterminated(kProxyKeyPath, L"proxy_password", std::wstring(259, L'p')));
+    ASSERT_TRUE(WriteUnterminated(PROXY_KEY, VALUE_PROXY_USER, std::wstring(260, L'u')));
+    ASSERT_TRUE(WriteUnterminated(PROXY_KEY, VALUE_PROXY_PASSWORD, std::wstring(259, L'p')));
     HWND dialog = Open();
     ASSERT_NE(nullptr, dialog);
     ExpectAutomaticMode(dialog, false);
@@ -212,7 +211,7 @@ TEST_F(ProxyDialog, UnterminatedStoredTextsEndWhereTheirDataEnds)
 
     // An unterminated type shorter than "manual" is not "manual".
     WriteProxyValues(L"manual", L"", L"", L"");
-    ASSERT_TRUE(WriteUnterminated(kProxyKeyPath, L"proxy_type", L"man"));
+    ASSERT_TRUE(WriteUnterminated(PROXY_KEY, VALUE_PROXY_TYPE, L"man"));
     dialog = Open();
     ASSERT_NE(nullptr, dialog);
     ExpectAutomaticMode(dialog, true);
@@ -234,18 +233,18 @@ TEST_F(ProxyDialog, TypedTextsAreStoredCutTo259Characters)
     SetControlText(dialog, kPassword, L"pa\x00DFw\x00F6rd \x2014 42");
     Close(dialog);
 
-    RegValue server = ReadValue(kProxyKeyPath, L"proxy_server");
+    RegValue server = ReadValue(PROXY_KEY, VALUE_PROXY_SERVER);
     EXPECT_EQ(520u, server.data.size());
-    ExpectStored(L"proxy_server", typed.substr(0, 259));
-    ExpectStored(L"proxy_user", L"Пользователь");
-    ExpectStored(L"proxy_password", L"pa\x00DFw\x00F6rd \x2014 42"); // plain text, as the engine reads it
-    ExpectStored(L"proxy_type", L"manual");
+    ExpectStored(VALUE_PROXY_SERVER, typed.substr(0, 259));
+    ExpectStored(VALUE_PROXY_USER, L"Пользователь");
+    ExpectStored(VALUE_PROXY_PASSWORD, L"pa\x00DFw\x00F6rd \x2014 42"); // plain text, as the engine reads it
+    ExpectStored(VALUE_PROXY_TYPE, L"manual");
 }
 
 TEST_F(ProxyDialog, CheckboxSwitchesTheModeAndStoresNothing)
 {
     WriteProxyValues(L"manual", L"host:1", L"u", L"p");
-    auto stored = KeySnapshot(kProxyKeyPath);
+    auto stored = KeySnapshot(PROXY_KEY);
     ASSERT_TRUE(StartHost(run, L"proxy_checkbox", L""));
     HWND dialog = Open();
     ASSERT_NE(nullptr, dialog);
@@ -253,10 +252,10 @@ TEST_F(ProxyDialog, CheckboxSwitchesTheModeAndStoresNothing)
 
     Click(dialog, kCheckbox);
     ExpectAutomaticMode(dialog, true);
-    EXPECT_TRUE(KeySnapshot(kProxyKeyPath) == stored) << "the mode reaches the registry only on a test or close";
+    EXPECT_TRUE(KeySnapshot(PROXY_KEY) == stored) << "the mode reaches the registry only on a test or close";
     Click(dialog, kCheckbox);
     ExpectAutomaticMode(dialog, false);
-    EXPECT_TRUE(KeySnapshot(kProxyKeyPath) == stored);
+    EXPECT_TRUE(KeySnapshot(PROXY_KEY) == stored);
     EXPECT_TRUE(EngineMessages(run.log).empty());
 
     // Switched to automatic, the close stores "auto" with the texts.
@@ -277,11 +276,11 @@ TEST_F(ProxyDialog, TestButtonStoresThenTellsTheEngineAndTheDialogStays)
     SetControlText(dialog, kServer, L"proxy.test:8080");
     SetControlText(dialog, kUser, L"tester");
     SetControlText(dialog, kPassword, L"hidden");
-    EXPECT_EQ(0, ValueCount(kProxyKeyPath));
+    EXPECT_EQ(0, ValueCount(PROXY_KEY));
 
     Click(dialog, kTestButton);
     ASSERT_TRUE(WaitForLogLine(run.log, L"proxy", 1, 5000));
-    EXPECT_EQ(std::vector<UINT>{ kProxyTest }, EngineMessages(run.log));
+    EXPECT_EQ(std::vector<UINT>{ WM_ENGINE_PROXY_TEST }, EngineMessages(run.log));
     ExpectStoredAll(L"manual", L"proxy.test:8080", L"tester", L"hidden");
     auto lines = ProxyLines();
     ASSERT_EQ(1u, lines.size());
@@ -300,7 +299,7 @@ TEST_F(ProxyDialog, TestButtonStoresThenTellsTheEngineAndTheDialogStays)
     EXPECT_EQ(L"other:1", Field(ProxyLines()[1], L"server"));
 
     Close(dialog);
-    std::vector<UINT> expected = { kProxyTest, kProxyTest, kProxyClosed };
+    std::vector<UINT> expected = { WM_ENGINE_PROXY_TEST, WM_ENGINE_PROXY_TEST, WM_ENGINE_PROXY_CLOSED };
     EXPECT_EQ(expected, EngineMessages(run.log));
     ExpectStoredAll(L"manual", L"other:1", L"tester", L"hidden");
 }
@@ -403,7 +402,7 @@ TEST_F(ProxyDialog, BottomRightCornerLandsOnTheCursor)
 TEST_F(ProxyDialog, ExitWhileOpenDestroysTheDialogWithoutStoring)
 {
     WriteProxyValues(L"manual", L"kept", L"kept", L"kept");
-    auto stored = KeySnapshot(kProxyKeyPath);
+    auto stored = KeySnapshot(PROXY_KEY);
     ASSERT_TRUE(StartHost(run, L"proxy_exit_open", L""));
     HWND dialog = Open();
     ASSERT_NE(nullptr, dialog);
@@ -414,7 +413,7 @@ TEST_F(ProxyDialog, ExitWhileOpenDestroysTheDialogWithoutStoring)
     ASSERT_TRUE(ExitHost(run, &code));
     EXPECT_EQ(0u, code);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(KeySnapshot(kProxyKeyPath) == stored) << "nothing stored at the Host's tear-down";
+    EXPECT_TRUE(KeySnapshot(PROXY_KEY) == stored) << "nothing stored at the Host's tear-down";
     EXPECT_TRUE(EngineMessages(run.log).empty()) << "no WM_ENGINE_PROXY_CLOSED";
     EXPECT_EQ(1u, LogLines(run.log, L"exit").size());
 }
@@ -422,7 +421,7 @@ TEST_F(ProxyDialog, ExitWhileOpenDestroysTheDialogWithoutStoring)
 TEST_F(ProxyDialog, SecondHostWithExitWhileOpenStoresNothing)
 {
     WriteProxyValues(L"auto", L"kept", L"kept", L"kept");
-    auto stored = KeySnapshot(kProxyKeyPath);
+    auto stored = KeySnapshot(PROXY_KEY);
     ASSERT_TRUE(StartHost(run, L"proxy_exit_switch", L""));
     HWND dialog = Open();
     ASSERT_NE(nullptr, dialog);
@@ -435,7 +434,7 @@ TEST_F(ProxyDialog, SecondHostWithExitWhileOpenStoresNothing)
     ASSERT_TRUE(WaitExit(run.process, kWaitMs, &code));
     EXPECT_EQ(0u, code);
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_TRUE(KeySnapshot(kProxyKeyPath) == stored);
+    EXPECT_TRUE(KeySnapshot(PROXY_KEY) == stored);
     EXPECT_TRUE(EngineMessages(run.log).empty());
 }
 

@@ -2,9 +2,6 @@
 
 namespace qt {
 
-const wchar_t kMorvaneKey[] = L"Software\\Morvane";
-const wchar_t kSettingsKeyPath[] = L"Software\\Morvane\\Tessmark";
-const wchar_t kProxyKeyPath[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
 const wchar_t kProxyCaption[] = L"Настройки прокси \x2014 кворнел Чемпионата мира по Футболу 2010";
 
 bool KeyExists(const wchar_t* path)
@@ -40,10 +37,10 @@ bool WriteUnterminated(const wchar_t* path, const wchar_t* name, const std::wstr
 void WriteProxyValues(const std::wstring& type, const std::wstring& server, const std::wstring& user,
                       const std::wstring& password)
 {
-    WriteText(kProxyKeyPath, L"proxy_type", type);
-    WriteText(kProxyKeyPath, L"proxy_server", server);
-    WriteText(kProxyKeyPath, L"proxy_user", user);
-    WriteText(kProxyKeyPath, L"proxy_password", password);
+    WriteText(PROXY_KEY, VALUE_PROXY_TYPE, type);
+    WriteText(PROXY_KEY, VALUE_PROXY_SERVER, server);
+    WriteText(PROXY_KEY, VALUE_PROXY_USER, user);
+    WriteText(PROXY_KEY, VALUE_PROXY_PASSWORD, password);
 }
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -8,13 +8,11 @@
 #include <vector>
 
 #include "test_support.h"
+#include "host/shared_settings.h"
 
 namespace qt {
 
 // The key the tests own; deleted at the start of each test.
-extern const wchar_t kMorvaneKey[];
-extern const wchar_t kSettingsKeyPath[];
-extern const wchar_t kProxyKeyPath[];
 // The dialog's caption, as the user sees it.
 extern const wchar_t kProxyCaption[];
 

@@ -10,7 +10,7 @@ using namespace qt;
 
 namespace {
 
-const wchar_t kFlag[] = L"b_use_custom_wallpaper";
+const wchar_t kFlag[] = VALUE_USE_CUSTOM_WALLPAPER;
 
 // Wine counts no handles (GetProcessHandleCount gives 0), but like Windows it hands
 // the slot of the handle closed last to the next one: a handle left open by the
@@ -31,7 +31,7 @@ protected:
     BOOL ReadText(const wchar_t* name, std::wstring& text)
     {
         HKEY key;
-        EXPECT_EQ(ERROR_SUCCESS, OpenSettingsKey(kProxyKeyPath, &key));
+        EXPECT_EQ(ERROR_SUCCESS, OpenSettingsKey(PROXY_KEY, &key));
         BOOL found = ReadText(key, name, text);
         RegCloseKey(key);
         return found;
@@ -40,7 +40,7 @@ protected:
     {
         for (wchar_t& unit : buffer)
             unit = L'#';
-        BOOL found = ReadRegistryText(key, name, buffer);
+        BOOL found = ReadTextValue(key, name, buffer, REGISTRY_TEXT_UNITS);
         for (size_t i = REGISTRY_TEXT_UNITS; i < ARRAYSIZE(buffer); ++i)
             EXPECT_EQ(L'#', buffer[i]) << "written past the buffer at unit " << i;
         size_t n = 0;
@@ -56,32 +56,32 @@ protected:
 TEST_F(SettingsStore, WallpaperFlagMissingReadsZeroAndCreatesTheKey)
 {
     EXPECT_EQ(0u, ReadUseCustomWallpaper());
-    EXPECT_TRUE(KeyExists(kSettingsKeyPath));
-    EXPECT_EQ(0, ValueCount(kSettingsKeyPath)) << "the Host only reads the flag";
+    EXPECT_TRUE(KeyExists(SETTINGS_KEY));
+    EXPECT_EQ(0, ValueCount(SETTINGS_KEY)) << "the Host only reads the flag";
 }
 
 TEST_F(SettingsStore, WallpaperFlagIsTheStoredDwordUnchanged)
 {
     for (DWORD stored : { 0u, 1u, 7u, 0xFFFFFFFFu }) {
-        ASSERT_TRUE(WriteDword(kSettingsKeyPath, kFlag, stored));
+        ASSERT_TRUE(WriteDword(SETTINGS_KEY, kFlag, stored));
         EXPECT_EQ(stored, ReadUseCustomWallpaper());
     }
 }
 
 TEST_F(SettingsStore, WallpaperFlagOfAnotherTypeReadsZero)
 {
-    ASSERT_TRUE(WriteText(kSettingsKeyPath, kFlag, L"1"));
+    ASSERT_TRUE(WriteText(SETTINGS_KEY, kFlag, L"1"));
     EXPECT_EQ(0u, ReadUseCustomWallpaper()) << "REG_SZ \"1\"";
 
     ULONGLONG wide = 1;
-    ASSERT_TRUE(WriteRaw(kSettingsKeyPath, kFlag, REG_QWORD, &wide, sizeof(wide)));
+    ASSERT_TRUE(WriteRaw(SETTINGS_KEY, kFlag, REG_QWORD, &wide, sizeof(wide)));
     EXPECT_EQ(0u, ReadUseCustomWallpaper()) << "REG_QWORD 1";
 
     DWORD one = 1;
-    ASSERT_TRUE(WriteRaw(kSettingsKeyPath, kFlag, REG_BINARY, &one, sizeof(one)));
+    ASSERT_TRUE(WriteRaw(SETTINGS_KEY, kFlag, REG_BINARY, &one, sizeof(one)));
     EXPECT_EQ(0u, ReadUseCustomWallpaper()) << "REG_BINARY of 4 bytes";
 
-    ASSERT_TRUE(WriteRaw(kSettingsKeyPath, kFlag, REG_DWORD_BIG_ENDIAN, &one, sizeof(one)));
+    ASSERT_TRUE(WriteRaw(SETTINGS_KEY, kFlag, REG_DWORD_BIG_ENDIAN, &one, sizeof(one)));
     EXPECT_EQ(0u, ReadUseCustomWallpaper()) << "REG_DWORD_BIG_ENDIAN";
 }
 
@@ -89,30 +89,30 @@ TEST_F(SettingsStore, ShortDwordReadsZero)
 {
     // Another program stored only part of a DWORD: there is no whole value.
     const BYTE two[2] = { 1, 0 };
-    ASSERT_TRUE(WriteRaw(kSettingsKeyPath, kFlag, REG_DWORD, two, sizeof(two)));
-    ASSERT_EQ(2u, ReadValue(kSettingsKeyPath, kFlag).data.size());
+    ASSERT_TRUE(WriteRaw(SETTINGS_KEY, kFlag, REG_DWORD, two, sizeof(two)));
+    ASSERT_EQ(2u, ReadValue(SETTINGS_KEY, kFlag).data.size());
     EXPECT_EQ(0u, ReadUseCustomWallpaper()) << "2 bytes";
 
     const BYTE three[3] = { 7, 7, 7 };
-    ASSERT_TRUE(WriteRaw(kSettingsKeyPath, kFlag, REG_DWORD, three, sizeof(three)));
+    ASSERT_TRUE(WriteRaw(SETTINGS_KEY, kFlag, REG_DWORD, three, sizeof(three)));
     EXPECT_EQ(0u, ReadUseCustomWallpaper()) << "3 bytes";
 
-    ASSERT_TRUE(WriteRaw(kSettingsKeyPath, kFlag, REG_DWORD, two, 0));
+    ASSERT_TRUE(WriteRaw(SETTINGS_KEY, kFlag, REG_DWORD, two, 0));
     EXPECT_EQ(0u, ReadUseCustomWallpaper()) << "no data";
 }
 
 TEST_F(SettingsStore, WallpaperReadClosesTheKeyWhateverTheOutcome)
 {
     ReadUseCustomWallpaper(); // the first open may set up lasting state in the process
-    DeleteTree(kSettingsKeyPath);
+    DeleteTree(SETTINGS_KEY);
     HANDLE slot = FreeHandleSlot();
     ReadUseCustomWallpaper(); // missing: the key is created
     EXPECT_EQ(slot, FreeHandleSlot());
-    WriteDword(kSettingsKeyPath, kFlag, 5); // found
+    WriteDword(SETTINGS_KEY, kFlag, 5); // found
     slot = FreeHandleSlot();
     EXPECT_EQ(5u, ReadUseCustomWallpaper());
     EXPECT_EQ(slot, FreeHandleSlot());
-    WriteText(kSettingsKeyPath, kFlag, L"5"); // another type
+    WriteText(SETTINGS_KEY, kFlag, L"5"); // another type
     slot = FreeHandleSlot();
     ReadUseCustomWallpaper();
     EXPECT_EQ(slot, FreeHandleSlot());
@@ -120,13 +120,13 @@ TEST_F(SettingsStore, WallpaperReadClosesTheKeyWhateverTheOutcome)
 
 TEST_F(SettingsStore, OpenCreatesTheWholePathAndTheHandleIsClosedByTheCaller)
 {
-    ASSERT_FALSE(KeyExists(kSettingsKeyPath));
+    ASSERT_FALSE(KeyExists(SETTINGS_KEY));
     HKEY key = nullptr;
     HANDLE slot = FreeHandleSlot();
-    ASSERT_EQ(ERROR_SUCCESS, OpenSettingsKey(kProxyKeyPath, &key));
+    ASSERT_EQ(ERROR_SUCCESS, OpenSettingsKey(PROXY_KEY, &key));
     ASSERT_NE(nullptr, key);
     EXPECT_NE(slot, FreeHandleSlot()) << "the caller's handle is open";
-    EXPECT_TRUE(KeyExists(kProxyKeyPath));
+    EXPECT_TRUE(KeyExists(PROXY_KEY));
     RegCloseKey(key);
     EXPECT_EQ(slot, FreeHandleSlot());
 }
@@ -134,21 +134,21 @@ TEST_F(SettingsStore, OpenCreatesTheWholePathAndTheHandleIsClosedByTheCaller)
 TEST_F(SettingsStore, WriteStoresTextWithItsTerminator)
 {
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, OpenSettingsKey(kProxyKeyPath, &key));
-    EXPECT_EQ(ERROR_SUCCESS, WriteRegistryText(key, L"proxy_type", L"auto", 4));
-    EXPECT_EQ(ERROR_SUCCESS, WriteRegistryText(key, L"proxy_server", L"", 0));
-    EXPECT_EQ(ERROR_SUCCESS, WriteRegistryText(key, L"proxy_user", L"Логин", 5));
+    ASSERT_EQ(ERROR_SUCCESS, OpenSettingsKey(PROXY_KEY, &key));
+    EXPECT_EQ(ERROR_SUCCESS, WriteRegistryText(key, VALUE_PROXY_TYPE, L"auto", 4));
+    EXPECT_EQ(ERROR_SUCCESS, WriteRegistryText(key, VALUE_PROXY_SERVER, L"", 0));
+    EXPECT_EQ(ERROR_SUCCESS, WriteRegistryText(key, VALUE_PROXY_USER, L"Логин", 5));
     RegCloseKey(key);
 
-    RegValue type = ReadValue(kProxyKeyPath, L"proxy_type");
+    RegValue type = ReadValue(PROXY_KEY, VALUE_PROXY_TYPE);
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), type.type);
     EXPECT_EQ(10u, type.data.size());
     EXPECT_EQ(L"auto", type.Text());
     EXPECT_EQ(0, type.data[8] | type.data[9]);
-    RegValue server = ReadValue(kProxyKeyPath, L"proxy_server");
+    RegValue server = ReadValue(PROXY_KEY, VALUE_PROXY_SERVER);
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), server.type);
     EXPECT_EQ(std::vector<BYTE>(2, 0), server.data);
-    RegValue user = ReadValue(kProxyKeyPath, L"proxy_user");
+    RegValue user = ReadValue(PROXY_KEY, VALUE_PROXY_USER);
     EXPECT_EQ(12u, user.data.size());
     EXPECT_EQ(L"Логин", user.Text());
 }
@@ -156,41 +156,41 @@ TEST_F(SettingsStore, WriteStoresTextWithItsTerminator)
 TEST_F(SettingsStore, TerminatedTextsUpTo259CharactersAreRead)
 {
     std::wstring text;
-    WriteText(kProxyKeyPath, L"proxy_server", L"proxy.example:3128");
-    EXPECT_TRUE(ReadText(L"proxy_server", text));
+    WriteText(PROXY_KEY, VALUE_PROXY_SERVER, L"proxy.example:3128");
+    EXPECT_TRUE(ReadText(VALUE_PROXY_SERVER, text));
     EXPECT_EQ(L"proxy.example:3128", text);
 
-    WriteText(kProxyKeyPath, L"proxy_server", L"");
-    EXPECT_TRUE(ReadText(L"proxy_server", text));
+    WriteText(PROXY_KEY, VALUE_PROXY_SERVER, L"");
+    EXPECT_TRUE(ReadText(VALUE_PROXY_SERVER, text));
     EXPECT_EQ(L"", text);
 
     std::wstring longest(259, L'ж');
-    WriteText(kProxyKeyPath, L"proxy_server", longest);
-    ASSERT_EQ(520u, ReadValue(kProxyKeyPath, L"proxy_server").data.size());
-    EXPECT_TRUE(ReadText(L"proxy_server", text));
+    WriteText(PROXY_KEY, VALUE_PROXY_SERVER, longest);
+    ASSERT_EQ(520u, ReadValue(PROXY_KEY, VALUE_PROXY_SERVER).data.size());
+    EXPECT_TRUE(ReadText(VALUE_PROXY_SERVER, text));
     EXPECT_EQ(longest, text);
 }
 
 TEST_F(SettingsStore, TextsThatDoNotFitOrHaveAnotherTypeAreAbsent)
 {
     std::wstring text;
-    WriteText(kProxyKeyPath, L"proxy_server", std::wstring(260, L'x')); // 522 bytes
-    EXPECT_FALSE(ReadText(L"proxy_server", text));
+    WriteText(PROXY_KEY, VALUE_PROXY_SERVER, std::wstring(260, L'x')); // 522 bytes
+    EXPECT_FALSE(ReadText(VALUE_PROXY_SERVER, text));
     EXPECT_EQ(L"", text);
 
-    WriteText(kProxyKeyPath, L"proxy_server", std::wstring(1000, L'x'));
-    EXPECT_FALSE(ReadText(L"proxy_server", text));
+    WriteText(PROXY_KEY, VALUE_PROXY_SERVER, std::wstring(1000, L'x'));
+    EXPECT_FALSE(ReadText(VALUE_PROXY_SERVER, text));
     EXPECT_EQ(L"", text);
 
-    WriteText(kProxyKeyPath, L"proxy_type", L"manual", REG_EXPAND_SZ);
-    EXPECT_FALSE(ReadText(L"proxy_type", text));
+    WriteText(PROXY_KEY, VALUE_PROXY_TYPE, L"manual", REG_EXPAND_SZ);
+    EXPECT_FALSE(ReadText(VALUE_PROXY_TYPE, text));
     EXPECT_EQ(L"", text);
 
-    WriteRaw(kProxyKeyPath, L"proxy_type", REG_MULTI_SZ, L"manual\0", 16);
-    EXPECT_FALSE(ReadText(L"proxy_type", text));
+    WriteRaw(PROXY_KEY, VALUE_PROXY_TYPE, REG_MULTI_SZ, L"manual\0", 16);
+    EXPECT_FALSE(ReadText(VALUE_PROXY_TYPE, text));
 
-    WriteRaw(kProxyKeyPath, L"proxy_type", REG_BINARY, L"manual", 14);
-    EXPECT_FALSE(ReadText(L"proxy_type", text));
+    WriteRaw(PROXY_KEY, VALUE_PROXY_TYPE, REG_BINARY, L"manual", 14);
+    EXPECT_FALSE(ReadText(VALUE_PROXY_TYPE, text));
 
     EXPECT_FALSE(ReadText(L"proxy_missing", text));
     EXPECT_EQ(L"", text);
@@ -200,41 +200,41 @@ TEST_F(SettingsStore, UnterminatedTextsEndWhereTheirDataEnds)
 {
     std::wstring text;
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, OpenSettingsKey(kProxyKeyPath, &key));
+    ASSERT_EQ(ERROR_SUCCESS, OpenSettingsKey(PROXY_KEY, &key));
 
     // The buffer is reused: a long value first leaves its units behind the short one.
-    WriteText(kProxyKeyPath, L"proxy_type", L"manual");
-    ASSERT_TRUE(WriteUnterminated(kProxyKeyPath, L"proxy_server", L"ab"));
-    EXPECT_TRUE(ReadText(key, L"proxy_type", text));
-    EXPECT_TRUE(ReadText(key, L"proxy_server", text));
+    WriteText(PROXY_KEY, VALUE_PROXY_TYPE, L"manual");
+    ASSERT_TRUE(WriteUnterminated(PROXY_KEY, VALUE_PROXY_SERVER, L"ab"));
+    EXPECT_TRUE(ReadText(key, VALUE_PROXY_TYPE, text));
+    EXPECT_TRUE(ReadText(key, VALUE_PROXY_SERVER, text));
     EXPECT_EQ(L"ab", text);
 
-    ASSERT_TRUE(WriteUnterminated(kProxyKeyPath, L"proxy_type", L"manual"));
-    EXPECT_TRUE(ReadText(key, L"proxy_type", text));
+    ASSERT_TRUE(WriteUnterminated(PROXY_KEY, VALUE_PROXY_TYPE, L"manual"));
+    EXPECT_TRUE(ReadText(key, VALUE_PROXY_TYPE, text));
     EXPECT_EQ(L"manual", text);
 
     std::wstring almost(259, L'q');
-    ASSERT_TRUE(WriteUnterminated(kProxyKeyPath, L"proxy_password", almost)); // 518 bytes
-    EXPECT_TRUE(ReadText(key, L"proxy_password", text));
+    ASSERT_TRUE(WriteUnterminated(PROXY_KEY, VALUE_PROXY_PASSWORD, almost)); // 518 bytes
+    EXPECT_TRUE(ReadText(key, VALUE_PROXY_PASSWORD, text));
     EXPECT_EQ(almost, text);
 
     // 520 bytes of text: no room left for the terminator, so it counts as absent.
-    ASSERT_TRUE(WriteUnterminated(kProxyKeyPath, L"proxy_user", std::wstring(260, L'u')));
-    EXPECT_FALSE(ReadText(key, L"proxy_user", text));
+    ASSERT_TRUE(WriteUnterminated(PROXY_KEY, VALUE_PROXY_USER, std::wstring(260, L'u')));
+    EXPECT_FALSE(ReadText(key, VALUE_PROXY_USER, text));
     EXPECT_EQ(L"", text);
 
     // An odd byte count: the half unit at the end is not part of the text.
-    WriteRaw(kProxyKeyPath, L"proxy_user", REG_SZ, L"xyz", 5);
-    EXPECT_TRUE(ReadText(key, L"proxy_user", text));
+    WriteRaw(PROXY_KEY, VALUE_PROXY_USER, REG_SZ, L"xyz", 5);
+    EXPECT_TRUE(ReadText(key, VALUE_PROXY_USER, text));
     EXPECT_EQ(L"xy", text);
 
     // Data with a NUL inside: the text ends at the first NUL.
-    WriteRaw(kProxyKeyPath, L"proxy_user", REG_SZ, L"one\0two", 14);
-    EXPECT_TRUE(ReadText(key, L"proxy_user", text));
+    WriteRaw(PROXY_KEY, VALUE_PROXY_USER, REG_SZ, L"one\0two", 14);
+    EXPECT_TRUE(ReadText(key, VALUE_PROXY_USER, text));
     EXPECT_EQ(L"one", text);
 
-    WriteRaw(kProxyKeyPath, L"proxy_user", REG_SZ, L"", 0);
-    EXPECT_TRUE(ReadText(key, L"proxy_user", text));
+    WriteRaw(PROXY_KEY, VALUE_PROXY_USER, REG_SZ, L"", 0);
+    EXPECT_TRUE(ReadText(key, VALUE_PROXY_USER, text));
     EXPECT_EQ(L"", text);
     RegCloseKey(key);
 }

@@ -5,13 +5,13 @@
 
 #include "proxy_test_support.h"
 #include "test_support.h"
+#include "host/engine_interface.h"
 
 using namespace qt;
 
 namespace {
 
-const wchar_t kFlag[] = L"b_use_custom_wallpaper";
-const UINT WM_TRAY_CALLBACK = 0x3006; // the tray icon's callback message
+const wchar_t kFlag[] = VALUE_USE_CUSTOM_WALLPAPER;
 
 class WallpaperMenu : public ::testing::Test {
 protected:
@@ -42,17 +42,17 @@ protected:
 TEST_F(WallpaperMenu, OpeningThePopupOnAnEmptyProfileCreatesTheEmptySettingsKey)
 {
     ASSERT_TRUE(StartHost(run, L"wallpaper_empty", L""));
-    ASSERT_FALSE(KeyExists(kSettingsKeyPath)) << "nothing reads the settings before the popup opens";
+    ASSERT_FALSE(KeyExists(SETTINGS_KEY)) << "nothing reads the settings before the popup opens";
     ASSERT_TRUE(OpenMenu());
-    EXPECT_TRUE(WaitUntil([] { return KeyExists(kSettingsKeyPath); }, 5000));
-    EXPECT_EQ(0, ValueCount(kSettingsKeyPath));
-    EXPECT_FALSE(KeyExists(kProxyKeyPath)) << "the proxy key belongs to the dialog";
+    EXPECT_TRUE(WaitUntil([] { return KeyExists(SETTINGS_KEY); }, 5000));
+    EXPECT_EQ(0, ValueCount(SETTINGS_KEY));
+    EXPECT_FALSE(KeyExists(PROXY_KEY)) << "the proxy key belongs to the dialog";
     EXPECT_TRUE(CloseMenu());
 
     // Read afresh on every opening: a key removed meanwhile comes back.
     DeleteTree(kMorvaneKey);
     ASSERT_TRUE(OpenMenu());
-    EXPECT_TRUE(WaitUntil([] { return KeyExists(kSettingsKeyPath); }, 5000));
+    EXPECT_TRUE(WaitUntil([] { return KeyExists(SETTINGS_KEY); }, 5000));
     EXPECT_TRUE(CloseMenu());
     EXPECT_TRUE(EngineMessages(run.log).empty());
 }
@@ -72,12 +72,12 @@ TEST_F(WallpaperMenu, EveryStoredFormOfTheFlagIsOnlyRead)
     };
     for (const auto& form : forms) {
         SCOPED_TRACE(testing::Message() << "type " << form.type << ", " << form.bytes << " bytes");
-        ASSERT_TRUE(WriteRaw(kSettingsKeyPath, kFlag, form.type, form.data, form.bytes));
-        RegValue stored = ReadValue(kSettingsKeyPath, kFlag);
+        ASSERT_TRUE(WriteRaw(SETTINGS_KEY, kFlag, form.type, form.data, form.bytes));
+        RegValue stored = ReadValue(SETTINGS_KEY, kFlag);
         ASSERT_TRUE(OpenMenu());
         EXPECT_TRUE(CloseMenu());
-        EXPECT_TRUE(ReadValue(kSettingsKeyPath, kFlag) == stored) << "the Host never writes the flag";
-        EXPECT_EQ(1, ValueCount(kSettingsKeyPath));
+        EXPECT_TRUE(ReadValue(SETTINGS_KEY, kFlag) == stored) << "the Host never writes the flag";
+        EXPECT_EQ(1, ValueCount(SETTINGS_KEY));
     }
     DWORD code = 1;
     EXPECT_TRUE(ExitHost(run, &code)) << "the Host still answers";
@@ -106,7 +106,7 @@ TEST_F(WallpaperMenu, ProxySettingsPickedFromThePopupOpensTheDialogAtTheCursor)
     Send(dialog, WM_CLOSE);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5000));
     EXPECT_TRUE(WaitForLogLine(run.log, L"proxy", 1, 5000));
-    EXPECT_EQ(L"auto", ReadValue(kProxyKeyPath, L"proxy_type").Text());
+    EXPECT_EQ(L"auto", ReadValue(PROXY_KEY, VALUE_PROXY_TYPE).Text());
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include <stdlib.h>
 
 #include "../../host/engine_interface.h"
+#include "../../host/shared_settings.h"
 
 #ifdef _MSC_VER
 #pragma comment(lib, "advapi32.lib")
@@ -30,7 +31,6 @@ namespace {
 
 const WCHAR kEngineClass[] = L"quornel_engine";
 // Where the engine finds the proxy settings that the Host's dialog stores.
-const WCHAR kProxyKey[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
 const WCHAR kEngineTitle[] = L"Кворнел 2010";
 
 WCHAR s_logPath[MAX_PATH];
@@ -167,11 +167,11 @@ void LogProxyState(UINT message)
     wsprintfW(line, L"proxy\tmsg=0x%04X\tdialog=%d\tslot=%p", message,
               ThreadHasDialog() ? 1 : 0, slot);
     HKEY key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kProxyKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
-        static const WCHAR* const names[][2] = { { L"proxy_type", L"type" },
-                                                 { L"proxy_server", L"server" },
-                                                 { L"proxy_user", L"user" },
-                                                 { L"proxy_password", L"password" } };
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, PROXY_KEY, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
+        static const WCHAR* const names[][2] = { { VALUE_PROXY_TYPE, L"type" },
+                                                 { VALUE_PROXY_SERVER, L"server" },
+                                                 { VALUE_PROXY_USER, L"user" },
+                                                 { VALUE_PROXY_PASSWORD, L"password" } };
         for (const auto& name : names) {
             WCHAR text[261] = {}; // a stored text of up to 260 units and a terminator
             DWORD type = 0, size = 260 * sizeof(WCHAR);

@@ -1,4 +1,6 @@
 #include "test_support.h"
+#include "base/widget_window.h"
+#include "host/host_resources.h"
 
 #include <shellapi.h>
 
@@ -291,7 +293,7 @@ std::vector<UINT> EngineMessages(const std::wstring& logPath)
 }
 
 const wchar_t kHostCaption[] = L"Кворнел Чемпионата мира по Футболу 2010";
-const wchar_t kTrayTitle[] = L"Quornel Football World Cup 2010";
+const wchar_t kTrayTitle[] = L"Quornel Football World Cup 2010"; // the exact title others find it by
 
 bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail, const wchar_t* engineFailure,
                bool withImages)
@@ -311,7 +313,7 @@ bool StartHost(HostRun& run, const std::wstring& name, const std::wstring& tail,
     return run.tray != nullptr;
 }
 
-const wchar_t kWidgetClass[] = L"quornel_widget";
+const wchar_t kWidgetClass[] = WIDGET_WINDOW_CLASS;
 
 bool StartWidgetHost(HostRun& run, const std::wstring& name, const std::wstring& tail)
 {
@@ -337,7 +339,7 @@ bool StartWidgetHost(HostRun& run, const std::wstring& name, const std::wstring&
 
 bool ExitHost(HostRun& run, DWORD* exitCode)
 {
-    PostMessageW(run.tray, WM_COMMAND, 300, 0);
+    PostMessageW(run.tray, WM_COMMAND, IDM_EXIT, 0);
     return WaitExit(run.process, kWaitMs, exitCode);
 }
 

@@ -124,7 +124,9 @@ void CleanUpHost(HostRun& run);
 // Asks the notification area whether the tray window's icon 0 is there.
 bool TrayIconPresent(HWND tray);
 
-// Registry helpers on HKEY_CURRENT_USER.
+// Registry helpers on HKEY_CURRENT_USER. The parent of every key of the widget's,
+// which a test clears to start from a profile that never ran it.
+const wchar_t kMorvaneKey[] = L"Software\\Morvane";
 // A registry value as stored: its type and its raw bytes.
 struct RegValue {
     bool exists = false;

@@ -5,6 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "test_support.h"
+#include "base/network.h"
+#include "base/widget_drawing.h"
+#include "host/engine_interface.h"
+#include "host/host_resources.h"
+#include "host/shared_settings.h"
 
 #include <cstdio>
 #include <random>
@@ -13,10 +18,7 @@ using namespace qt;
 
 namespace {
 
-const wchar_t kProxyKey[] = L"Software\\Morvane\\Tessmark\\proxy\\user";
-const wchar_t kSettingsKey[] = L"Software\\Morvane\\Tessmark";
 const wchar_t kProxyCaption[] = L"Настройки прокси — кворнел Чемпионата мира по Футболу 2010";
-const UINT WM_TRAY_CALLBACK = 0x3006;
 
 struct Counts {
     int messages = 0, inputs = 0, failures = 0;
@@ -83,17 +85,18 @@ protected:
 
 TEST_F(HostileInput, MessagesCommandsAndCopiesFromAnotherProcess)
 {
-    DeleteTree(L"Software\\Morvane");
+    DeleteTree(kMorvaneKey);
     ASSERT_TRUE(StartHost(run, L"sweep_messages", L""));
     const int windowsAtStart = TopLevelWindowsOf(run.process.id);
-    auto proxyBefore = KeySnapshot(kProxyKey);
+    auto proxyBefore = KeySnapshot(PROXY_KEY);
 
     const LPARAM mouse[] = { WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, 0x402, 0x404 };
-    const WPARAM commands[] = { 100, 200, 210, 220, MAKEWPARAM(300, 1), MAKEWPARAM(200, 1), 0, 0xFFFF };
+    const WPARAM commands[] = { IDM_CUSTOM_WALLPAPER, IDM_PROXY_SETTINGS, IDM_COLLAPSE, IDM_SWITCH_SKIN,
+                                MAKEWPARAM(IDM_EXIT, 1), MAKEWPARAM(IDM_PROXY_SETTINGS, 1), 0, 0xFFFF };
     for (int i = 0; i < 3000; ++i) {
         switch (random() % 4) {
         case 0: { // the host range with any parameters (no right-button release: its menu is modal)
-            UINT message = 0x3000 + static_cast<UINT>(random() % 0x100);
+            UINT message = (WM_TRAY_CALLBACK & ~0xFFu) + static_cast<UINT>(random() % 0x100);
             LPARAM lParam = random() % 2 ? static_cast<LPARAM>(random()) : mouse[random() % 7];
             if (message == WM_TRAY_CALLBACK && lParam == WM_RBUTTONUP)
                 lParam = 0;
@@ -127,8 +130,8 @@ TEST_F(HostileInput, MessagesCommandsAndCopiesFromAnotherProcess)
     EXPECT_EQ(0u, code);
     EXPECT_EQ(1u, LogLines(run.log, L"exit").size());
     EXPECT_FALSE(TrayIconPresent(run.tray));
-    EXPECT_EQ(proxyBefore, KeySnapshot(kProxyKey)) << "an open dialog is not saved at exit";
-    EXPECT_TRUE(KeySnapshot(kSettingsKey).empty()) << "the Host never writes the settings key";
+    EXPECT_EQ(proxyBefore, KeySnapshot(PROXY_KEY)) << "an open dialog is not saved at exit";
+    EXPECT_TRUE(KeySnapshot(SETTINGS_KEY).empty()) << "the Host never writes the settings key";
 }
 
 // The engine's window takes messages from any process: none of their parameters may
@@ -136,30 +139,31 @@ TEST_F(HostileInput, MessagesCommandsAndCopiesFromAnotherProcess)
 // (WM_APP + 2 with lParam 4) once ended the Host.
 TEST_F(HostileInput, GarbageInEveryParameterOfTheWidgetsMessages)
 {
-    DeleteTree(L"Software\\Morvane");
+    DeleteTree(kMorvaneKey);
     auto desktopBefore = KeySnapshot(L"Control Panel\\Desktop");
     ASSERT_TRUE(StartWidgetHost(run, L"sweep_widget", L"/date=2010-06-22T21:00"));
     const int windowsAtStart = TopLevelWindowsOf(run.process.id);
     for (LPARAM number : { 4LL, -1LL, 0x10000LL, 0x7FFE0000LL })
-        PostMessageW(run.widget, WM_APP + 2, static_cast<WPARAM>(number), number);
+        PostMessageW(run.widget, WM_NETWORK_REPORT, static_cast<WPARAM>(number), number);
     ASSERT_TRUE(Answers(run.widget)) << "the Host ended on a forged report";
 
     // The right button's release opens a modal menu, and the wallpaper commands would
     // change the desktop of every later test: those are left out, every other message
     // the widget handles goes in. Messages whose lParam the system carries across as a
     // record (WM_SETTINGCHANGE's text, WM_COPYDATA) get a real one, with garbage in it.
-    const UINT messages[] = { WM_APP,           WM_APP + 1,       WM_APP + 2,      WM_APP + 3,    WM_APP + 0x3FFF,
+    const UINT messages[] = { WM_APP,           WM_APP + 1,       WM_NETWORK_REPORT, WM_APP + 3,  WM_APP + 0x3FFF,
                               WM_DPICHANGED,    WM_GETOBJECT,     WM_TIMER,        WM_TIMECHANGE, WM_DISPLAYCHANGE,
                               WM_COMMAND,       WM_LBUTTONDOWN,   WM_MOUSEMOVE,    WM_LBUTTONUP,  WM_CAPTURECHANGED,
                               WM_SETCURSOR,     WM_MOUSEACTIVATE, WM_CLOSE,        WM_SETTINGCHANGE, WM_COPYDATA,
-                              0x3006,           0x3007,           0x3008,          0x300D,        0x300E,
-                              0x3011,           0x3012,           0x3013,          0x30FF };
+                              WM_TRAY_CALLBACK, WM_TRAY_SET_STATE, WM_ENGINE_TRAY_DBLCLK, WM_ENGINE_PROXY_CLOSED,
+                              WM_ENGINE_PROXY_TEST, WM_ENGINE_SWITCH_SKIN, WM_ENGINE_COLLAPSE_OFF,
+                              WM_ENGINE_COLLAPSE_ON, WM_ENGINE_COLLAPSE_ON + 1 };
     const LPARAM small[] = { 0, 1, -1, 4, 0xFFFF, static_cast<LPARAM>(OBJID_CLIENT), 0x7FFFFFFF };
     for (int i = 0; i < 3000; ++i) {
         UINT message = messages[random() % ARRAYSIZE(messages)];
         WPARAM wParam = random() % 2 ? static_cast<WPARAM>(random()) : static_cast<WPARAM>(small[random() % 7]);
         LPARAM lParam = random() % 2 ? static_cast<LPARAM>(random()) : small[random() % 7];
-        if (message == WM_COMMAND && LOWORD(wParam) == 1030) // the widget's menu: its wallpaper
+        if (message == WM_COMMAND && LOWORD(wParam) == CMD_WALLPAPER)
             wParam = 0;
         if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT) && i % 50)
             lParam = 0; // each answered request leaves a marshalled object for its reader: a few only
@@ -204,20 +208,20 @@ TEST_F(HostileInput, GarbageInEveryParameterOfTheWidgetsMessages)
     ASSERT_TRUE(ExitHost(run, &code));
     EXPECT_EQ(0u, code);
     EXPECT_EQ(desktopBefore, KeySnapshot(L"Control Panel\\Desktop"));
-    DeleteTree(L"Software\\Morvane");
+    DeleteTree(kMorvaneKey);
 }
 
 TEST_F(HostileInput, RegistryValuesOfEveryTypeAndSize)
 {
-    DeleteTree(L"Software\\Morvane");
+    DeleteTree(kMorvaneKey);
     ASSERT_TRUE(StartHost(run, L"sweep_registry", L""));
     const DWORD types[] = { REG_NONE, REG_SZ, REG_EXPAND_SZ, REG_BINARY, REG_DWORD, REG_DWORD_BIG_ENDIAN,
                             REG_MULTI_SZ, REG_QWORD };
     const DWORD sizes[] = { 0, 1, 3, 5, 519, 520, 521, 4096 };
-    const wchar_t* proxyValues[] = { L"proxy_type", L"proxy_server", L"proxy_user", L"proxy_password" };
+    const wchar_t* proxyValues[] = { VALUE_PROXY_TYPE, VALUE_PROXY_SERVER, VALUE_PROXY_USER, VALUE_PROXY_PASSWORD };
     HKEY proxy, settings;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kProxyKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &proxy, nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &settings, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, PROXY_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &proxy, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, SETTINGS_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &settings, nullptr));
 
     for (DWORD type : types) {
         for (DWORD size : sizes) {
@@ -226,15 +230,15 @@ TEST_F(HostileInput, RegistryValuesOfEveryTypeAndSize)
             std::string data(size, 'm');
             for (const wchar_t* name : proxyValues)
                 RegSetValueExW(proxy, name, 0, type, reinterpret_cast<const BYTE*>(data.data()), size);
-            RegSetValueExW(settings, L"b_use_custom_wallpaper", 0, type, reinterpret_cast<const BYTE*>(data.data()), size);
-            auto before = KeySnapshot(kProxyKey);
+            RegSetValueExW(settings, VALUE_USE_CUSTOM_WALLPAPER, 0, type, reinterpret_cast<const BYTE*>(data.data()), size);
+            auto before = KeySnapshot(PROXY_KEY);
             ++counts.inputs;
 
             // The menu reads the wallpaper flag; the dialog reads the proxy values.
             PostMessageW(run.tray, WM_TRAY_CALLBACK, 0, WM_RBUTTONUP);
             WaitUntil([] { HWND m = FindWindowW(L"#32768", nullptr); return m && IsWindowVisible(m); }, 5000);
             CloseMenus();
-            Send(WM_COMMAND, 200, 0);
+            Send(WM_COMMAND, IDM_PROXY_SETTINGS, 0);
             HWND dialog = WaitForWindow(L"#32770", kProxyCaption, 5000);
             ASSERT_NE(nullptr, dialog);
             // Only REG_SZ counts, cut where its data ends; 260 units or more are absent.
@@ -243,13 +247,13 @@ TEST_F(HostileInput, RegistryValuesOfEveryTypeAndSize)
                 wchar_t text[1024] = {};
                 EXPECT_EQ(shown, GetDlgItemTextW(dialog, id, text, 1024));
             }
-            EXPECT_EQ(before, KeySnapshot(kProxyKey)) << "opening must not write";
+            EXPECT_EQ(before, KeySnapshot(PROXY_KEY)) << "opening must not write";
             EXPECT_TRUE(Answers(run.tray));
             // Tear-down of an open dialog saves nothing; the user's close would.
             SendMessageW(dialog, WM_CLOSE, 0, 0);
             EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 5000));
             for (const wchar_t* name : proxyValues) {
-                RegValue saved = ReadValue(kProxyKey, name);
+                RegValue saved = ReadValue(PROXY_KEY, name);
                 ASSERT_TRUE(saved.exists);
                 EXPECT_EQ(static_cast<DWORD>(REG_SZ), saved.type);
                 const std::vector<BYTE>& bytes = saved.data;

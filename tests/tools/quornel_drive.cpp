@@ -26,6 +26,9 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "host/engine_interface.h"
+#include "host/host_resources.h"
+
 namespace {
 
 const wchar_t kTrayTitle[] = L"Quornel Football World Cup 2010";
@@ -139,7 +142,7 @@ int wmain(int argc, wchar_t** argv)
     }
     if (!wcscmp(command, L"menu")) {
         SetCursorPos(900, 740);
-        PostMessageW(tray, 0x3006, 0, WM_RBUTTONUP);
+        PostMessageW(tray, WM_TRAY_CALLBACK, 0, WM_RBUTTONUP);
         return WaitFor([] { return VisibleMenu() != nullptr; }) ? 0 : 1;
     }
     if (!wcscmp(command, L"close")) {
@@ -149,7 +152,7 @@ int wmain(int argc, wchar_t** argv)
     }
     if (!wcscmp(command, L"proxy")) {
         SetCursorPos(700, 600);
-        PostMessageW(tray, WM_COMMAND, 200, 0);
+        PostMessageW(tray, WM_COMMAND, IDM_PROXY_SETTINGS, 0);
         return WaitFor([] { return FindWindowW(L"#32770", kProxyCaption) != nullptr; }) ? 0 : 1;
     }
     HWND dialog = FindWindowW(L"#32770", kProxyCaption);
