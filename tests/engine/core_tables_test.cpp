@@ -1,0 +1,351 @@
+// The engine's pure core as tables, compiled into the test: the data reader cell by
+// cell, the knock-out rounds against the published results, the widget's day at
+// midnight in the fixed zone, the reminder's edges, the layout at three DPIs and the
+// proxy server texts. Each runs in milliseconds; the data is the copy in base.dll.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "base/group_standings.h"
+#include "base/tournament_data.h"
+#include "base/web_address.h"
+#include "base/widget_clock.h"
+#include "base/widget_content.h"
+#include "base/widget_drawing.h"
+#include "test_support.h"
+
+namespace {
+
+const ULONGLONG kMinute = kTicksPerMinute;
+const ULONGLONG kDay = 24 * 60 * kMinute;
+
+ULONGLONG Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute)
+{
+    SYSTEMTIME time = { year, month, 0, day, hour, minute, 0, 0 };
+    FILETIME file;
+    SystemTimeToFileTime(&time, &file);
+    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+}
+
+std::string BuiltInDataFile()
+{
+    HMODULE engine = LoadLibraryExW(qt::BinPath(L"base.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = engine ? FindResourceW(engine, MAKEINTRESOURCEW(BUILT_IN_DATA_RESOURCE), RT_RCDATA) : nullptr;
+    std::string text;
+    if (found)
+        text.assign(static_cast<const char*>(LockResource(LoadResource(engine, found))), SizeofResource(engine, found));
+    if (engine)
+        FreeLibrary(engine);
+    return text;
+}
+
+bool Read(const std::string& text, TournamentData* data)
+{
+    return ReadTournamentData(text.data(), static_cast<DWORD>(text.size()), data);
+}
+
+TournamentData BuiltInData()
+{
+    TournamentData data = {};
+    EXPECT_TRUE(Read(BuiltInDataFile(), &data));
+    return data;
+}
+
+// `text` with its one line `row` put as `with`.
+std::string ReplaceRow(const std::string& text, const std::string& row, const std::string& with)
+{
+    size_t at = text.find("\n" + row + "\n");
+    EXPECT_NE(std::string::npos, at) << row;
+    return at == std::string::npos ? text : text.substr(0, at + 1) + with + text.substr(at + 1 + row.size());
+}
+
+std::vector<std::string> Cells(const std::string& row)
+{
+    std::vector<std::string> cells(1);
+    for (char c : row) {
+        if (c == ',')
+            cells.emplace_back();
+        else
+            cells.back() += c;
+    }
+    return cells;
+}
+
+std::string Joined(const std::vector<std::string>& cells)
+{
+    std::string row;
+    for (size_t i = 0; i < cells.size(); ++i)
+        row += (i ? "," : "") + cells[i];
+    return row;
+}
+
+const char kLongName[] = "Южно-Африканская Республика"; // 27 units: more than a name holds
+
+// One row of each table, every cell in turn made empty and then made invalid: the
+// reader must refuse the whole file and leave the data as it was, since the widget
+// would otherwise show a match without its stadium, team or time.
+TEST(DataReader, EachRequiredCellEmptiedOrSpoiledRejectsTheWholeFile)
+{
+    // A tenth city that no match names, so that its own cells are what is judged.
+    const std::string file = ReplaceRow(BuiltInDataFile(), "Rustenburg,Рустенбург", "Rustenburg,Рустенбург\nSoweto,Соуэто");
+    TournamentData data = {};
+    ASSERT_TRUE(Read(file, &data));
+    const struct {
+        std::string row;
+        std::vector<const char*> invalid; // per cell; null where any text will do
+    } rows[] = {
+        { "RSA,A,South Africa,ЮАР", { "RS", "I", nullptr, kLongName } },
+        { "Soweto,Соуэто", { "Soweto Johannesburg Gauteng Province", kLongName } },
+        { "1,group,A,2010-06-11,16:00,2010-06-11T14:00Z,RSA,MEX,1,1,,,,,Johannesburg,Soccer City",
+          { "49", "round16", "B", "2010-06-12", "16:01", "2010-06-11T14:00", "BRA", "RSA", "x", "100", "1", "1",
+            "3", "3", "Atlantis", nullptr } },
+        { "58,quarter,,2010-07-02,20:30,2010-07-02T18:30Z,URU,GHA,1,1,1,1,4,2,Johannesburg,Soccer City",
+          { "0", "semi", "A", "2010-07-03", "18:30", "2010-07-02T20:30Z", "XXX", "URU", "2", "x", "0", "2", "2",
+            "-2", "Soccer City", nullptr } },
+    };
+    for (const auto& r : rows) {
+        const std::vector<std::string> cells = Cells(r.row);
+        ASSERT_EQ(cells.size(), r.invalid.size()) << r.row;
+        for (size_t i = 0; i < cells.size(); ++i) {
+            for (const char* value : { "", r.invalid[i] }) {
+                if (!value || cells[i] == value)
+                    continue; // no invalid form, or a cell empty already
+                std::vector<std::string> changed = cells;
+                changed[i] = value;
+                TournamentData kept = data;
+                EXPECT_FALSE(Read(ReplaceRow(file, r.row, Joined(changed)), &kept)) << Joined(changed);
+                EXPECT_EQ(0, memcmp(&kept, &data, sizeof(data))) << Joined(changed);
+            }
+        }
+    }
+
+    // Empty where the tournament leaves them open: results not in yet, knock-out
+    // teams not known yet (extra time and shoot-out stay empty in most rows as it is).
+    const struct {
+        int number;
+        std::string row, open;
+    } open[] = {
+        { 1, rows[2].row, "1,group,A,2010-06-11,16:00,2010-06-11T14:00Z,RSA,MEX,,,,,,,Johannesburg,Soccer City" },
+        { 58, rows[3].row, "58,quarter,,2010-07-02,20:30,2010-07-02T18:30Z,URU,GHA,,,,,,,Johannesburg,Soccer City" },
+        { 58, rows[3].row, "58,quarter,,2010-07-02,20:30,2010-07-02T18:30Z,,GHA,,,,,,,Johannesburg,Soccer City" },
+        { 58, rows[3].row, "58,quarter,,2010-07-02,20:30,2010-07-02T18:30Z,,,,,,,,,Johannesburg,Soccer City" },
+    };
+    for (const auto& o : open) {
+        TournamentData read = data;
+        EXPECT_TRUE(Read(ReplaceRow(file, o.row, o.open), &read)) << o.open;
+        EXPECT_FALSE(HasResult(read.matches[o.number - 1])) << o.open;
+    }
+}
+
+std::string CodeOf(const TournamentData& data, int team)
+{
+    return team == kNoTeam ? "none" : data.teams[team].code;
+}
+
+// The team a bracket source sends, once everything before it is over.
+int TeamFrom(const TournamentData& data, const KnockoutSource& source, ULONGLONG now)
+{
+    if (source.kind == '1' || source.kind == '2') {
+        Standing table[kTeamsPerGroup];
+        GroupStandings(data, source.from, now, table);
+        return table[source.kind - '1'].team;
+    }
+    const Match& match = data.matches[source.from - 1];
+    return source.kind == 'W' ? MatchWinner(match) : MatchLoser(match);
+}
+
+// The knock-out rounds as played: each pairing follows from the group tables and
+// the bracket, and the knock-out page shows it.
+TEST(Knockout, EveryMatchHasThePublishedTeamsThroughTheBracket)
+{
+    const TournamentData data = BuiltInData();
+    const ULONGLONG after = Utc(2010, 7, 20, 0, 0);
+    const struct {
+        int number;
+        const char *home, *away;
+    } published[] = {
+        { 49, "URU", "KOR" }, { 50, "USA", "GHA" }, { 51, "GER", "ENG" }, { 52, "ARG", "MEX" },
+        { 53, "NED", "SVK" }, { 54, "BRA", "CHI" }, { 55, "PAR", "JPN" }, { 56, "ESP", "POR" },
+        { 57, "NED", "BRA" }, { 58, "URU", "GHA" }, { 59, "ARG", "GER" }, { 60, "PAR", "ESP" },
+        { 61, "URU", "NED" }, { 62, "GER", "ESP" }, { 63, "URU", "GER" }, { 64, "NED", "ESP" },
+    };
+    static WidgetView view;
+    BuildWidgetView(data, after, ViewChoice{ PAGE_KNOCKOUT, 0, false }, &view);
+    std::vector<std::wstring> shown, expected;
+    for (int i = 0; i < view.lineCount; ++i) {
+        if (view.lines[i].style == LINE_MATCH)
+            shown.push_back(view.lines[i].cell[1]);
+    }
+    for (const auto& p : published) {
+        KnockoutSource source[2];
+        GetKnockoutSources(p.number, &source[0], &source[1]);
+        const Match& match = data.matches[p.number - 1];
+        EXPECT_EQ(p.home, CodeOf(data, TeamFrom(data, source[0], after))) << "home of match " << p.number;
+        EXPECT_EQ(p.away, CodeOf(data, TeamFrom(data, source[1], after))) << "away of match " << p.number;
+        EXPECT_EQ(std::string(p.home) + "-" + p.away, CodeOf(data, match.home) + "-" + CodeOf(data, match.away))
+            << "match " << p.number << " in the data";
+        if (match.home != kNoTeam && match.away != kNoTeam)
+            expected.push_back(std::wstring(data.teams[match.home].name) + L" — " + data.teams[match.away].name);
+    }
+    EXPECT_EQ(expected, shown);
+}
+
+// The widget's day is the fixed zone's (UTC+3, UTC+4 from the last Sunday of April
+// to the last Sunday of October), not UTC's: a minute either side of midnight there.
+TEST(WidgetDay, TurnsAtMidnightInTheFixedZone)
+{
+    const TournamentData data = BuiltInData();
+    const struct {
+        ULONGLONG utc;
+        WORD month, day; // in the fixed zone
+        const wchar_t* header;
+    } moments[] = {
+        { Utc(2010, 6, 22, 19, 59), 6, 22, L"вторник, 22 июня" }, // 23:59 summer time
+        { Utc(2010, 6, 22, 20, 0), 6, 23, L"среда, 23 июня" },
+        { Utc(2010, 7, 11, 20, 0), 7, 12, L"понедельник, 12 июля" }, // the final still on
+        { Utc(2010, 1, 14, 20, 59), 1, 14, L"четверг, 14 января" }, // 23:59 winter time
+        { Utc(2010, 1, 14, 21, 0), 1, 15, L"пятница, 15 января" },
+        { Utc(2010, 4, 25, 19, 59), 4, 25, L"воскресенье, 25 апреля" }, // summer time's first day
+        { Utc(2010, 4, 25, 20, 0), 4, 26, L"понедельник, 26 апреля" },
+        { Utc(2010, 10, 31, 20, 59), 10, 31, L"воскресенье, 31 октября" }, // winter time's first day
+        { Utc(2010, 10, 31, 21, 0), 11, 1, L"понедельник, 1 ноября" },
+    };
+    static WidgetView view;
+    for (const auto& m : moments) {
+        const ULONGLONG day = Utc(2010, m.month, m.day, 0, 0) / kDay;
+        SCOPED_TRACE(qt::WideToUtf8(m.header));
+        EXPECT_EQ(day, LocalDayNumber(m.utc));
+        EXPECT_LE(LocalDayStart(day), m.utc);
+        EXPECT_GT(LocalDayStart(day + 1), m.utc);
+        BuildWidgetView(data, m.utc, ViewChoice{ PAGE_MATCHES, 0, false }, &view);
+        ASSERT_GE(view.lineCount, 2);
+        EXPECT_EQ(LINE_DATE, view.lines[1].style);
+        EXPECT_STREQ(m.header, view.lines[1].cell[0]);
+        EXPECT_EQ(day, view.shownDay);
+    }
+}
+
+// The balloon comes once per kick-off: for a 15-minute mark in (from, to], and not
+// for a match that has begun by `to`; kick-offs at the same time share one balloon.
+TEST(Reminder, FifteenMinuteMarkAtItsEdgesAndTwoMatchesInOneBalloon)
+{
+    const TournamentData data = BuiltInData();
+    const ULONGLONG opening = Utc(2010, 6, 11, 14, 0), mark = opening - kReminderLead;
+    const ULONGLONG second = Utc(2010, 6, 11, 18, 30) - kReminderLead;  // Uruguay — France
+    const ULONGLONG groupA = Utc(2010, 6, 22, 14, 0) - kReminderLead;   // matches 33 and 34 at once
+    const wchar_t opened[] = L"Через 15 минут: ЮАР — Мексика";
+    const struct {
+        ULONGLONG from, to;
+        const wchar_t* balloon; // null: none
+    } cases[] = {
+        { mark - 1, mark, opened },
+        { mark, mark + kMinute, nullptr },   // the mark was in the call before
+        { mark - kMinute, mark - 1, nullptr }, // not yet
+        { mark - 1, opening - 1, opened },   // late, but before the kick-off
+        { mark - 1, opening, nullptr },      // under way: too late
+        { mark - 1, second, L"Через 15 минут: Уругвай — Франция" },
+        { groupA - 1, groupA, L"Через 15 минут: Мексика — Уругвай, Франция — ЮАР" },
+    };
+    for (const auto& c : cases) {
+        wchar_t text[384] = L"none";
+        SCOPED_TRACE(c.balloon ? qt::WideToUtf8(c.balloon) : "none, to " + std::to_string(c.to));
+        EXPECT_EQ(c.balloon != nullptr, KickoffReminder(data, c.from, c.to, text, ARRAYSIZE(text)));
+        EXPECT_STREQ(c.balloon ? c.balloon : L"none", text);
+    }
+}
+
+bool Inside(const RECT& part, const SIZE& whole)
+{
+    return part.left >= 0 && part.top >= 0 && part.left < part.right && part.top < part.bottom &&
+           part.right <= whole.cx && part.bottom <= whole.cy;
+}
+
+// Designed at 96 DPI and scaled: at 144 and 192 DPI the widget is as wide in
+// proportion, and no line or arrow falls outside it.
+TEST(Layout, WidthScalesWithTheDpiAndLinesAndArrowsLieInside)
+{
+    const TournamentData data = BuiltInData();
+    const ULONGLONG evening = Utc(2010, 6, 22, 17, 0); // 21:00, with a match day's full page
+    const struct {
+        const char* name;
+        ViewChoice choice;
+        int arrows;
+    } views[] = {
+        { "expanded", { PAGE_MATCHES, 0, false }, 4 },
+        { "collapsed", { PAGE_MATCHES, 0, true }, 0 },
+        { "groups", { PAGE_GROUPS, 0, false }, 2 },
+        { "knock-out", { PAGE_KNOCKOUT, 0, false }, 2 },
+    };
+    static WidgetView view;
+    for (const auto& v : views) {
+        BuildWidgetView(data, evening, v.choice, &view);
+        SIZE designed = {};
+        for (UINT dpi : { 96u, 144u, 192u }) {
+            SCOPED_TRACE(std::string(v.name) + " at " + std::to_string(dpi) + " DPI");
+            WidgetFonts fonts;
+            ASSERT_TRUE(CreateWidgetFonts(dpi, &fonts));
+            WidgetLayout layout = {};
+            LayOutWidget(view, fonts, &layout);
+            DestroyWidgetFonts(&fonts);
+            if (dpi == 96)
+                designed = layout.size;
+            ASSERT_GT(designed.cx, 0);
+            EXPECT_NEAR(MulDiv(designed.cx, dpi, 96), layout.size.cx, 2);
+            EXPECT_NEAR(MulDiv(designed.cy, dpi, 96), layout.size.cy, view.lineCount); // a pixel a line rounds
+            EXPECT_EQ(v.arrows, layout.arrowCount);
+            for (int i = 0; i < view.lineCount; ++i)
+                EXPECT_TRUE(Inside(layout.line[i], layout.size)) << "line " << i;
+            for (int i = 0; i < layout.arrowCount; ++i)
+                EXPECT_TRUE(Inside(layout.arrow[i].bounds, layout.size)) << "arrow " << i;
+        }
+    }
+}
+
+// The proxy server the user types, as the requests will name it; anything that is
+// not a host and a port from 1 to 65535 is refused rather than guessed at.
+TEST(WebAddress, ProxyServerTextsNormalisedOrRefused)
+{
+    const struct {
+        const wchar_t* text;
+        const wchar_t* server; // null: refused
+    } cases[] = {
+        { L"proxy", L"proxy:80" },
+        { L"proxy.example.ru:3128", L"proxy.example.ru:3128" },
+        { L"10.0.0.1:8080", L"10.0.0.1:8080" },
+        { L"[::1]:8080", L"[::1]:8080" },
+        { L"[fe80::1]", L"[fe80::1]:80" },
+        { L"http://proxy:3128", L"proxy:3128" },
+        { L"proxy:1", L"proxy:1" },
+        { L"proxy:65535", L"proxy:65535" },
+        { L"", nullptr },
+        { L"proxy:", nullptr },
+        { L"proxy:0", nullptr },
+        { L"proxy:65536", nullptr },
+        { L"proxy:99999999", nullptr },
+        { L"proxy:notaport", nullptr },
+        { L"proxy:-1", nullptr },
+        { L" proxy", nullptr },
+        { L"proxy :80", nullptr },
+        { L"proxy:80 ", nullptr },
+        { L"pro xy", nullptr },
+        { L"proxy/path", nullptr },
+        { L"proxy:80/path", nullptr },
+        { L"http://", nullptr },
+        { L":8080", nullptr },
+        { L"[", nullptr },
+        { L"[::1", nullptr },
+        { L"[]:80", nullptr },
+        { L"[::1]x", nullptr },
+    };
+    for (const auto& c : cases) {
+        wchar_t server[kUrlUnits] = L"none";
+        EXPECT_EQ(c.server != nullptr, ReadProxyServer(c.text, server, kUrlUnits)) << qt::WideToUtf8(c.text);
+        if (c.server)
+            EXPECT_STREQ(c.server, server) << qt::WideToUtf8(c.text);
+    }
+}
+
+} // namespace
