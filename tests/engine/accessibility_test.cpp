@@ -28,9 +28,10 @@ protected:
     HRESULT apartment = E_FAIL;
 };
 
-// What the widget says on a day before, during and after the tournament, line by
-// line and arrow by arrow, as a screen reader in another process reads it.
-TEST_F(WidgetAccessibility, ReadsTheWidgetBeforeDuringAndAfterTheTournament)
+// What the widget says during and after the tournament, line by line and arrow by
+// arrow, as a screen reader in another process reads it (the texts of every moment
+// are the in-process tables' business: this is the way to them).
+TEST_F(WidgetAccessibility, ReadsTheWidgetDuringAndAfterTheTournament)
 {
     const std::wstring title = L"Чемпионат мира по футболу 2010";
     const std::wstring pageArrows[] = { L"Предыдущая страница", L"Матчи", L"Следующая страница" };
@@ -38,10 +39,6 @@ TEST_F(WidgetAccessibility, ReadsTheWidgetBeforeDuringAndAfterTheTournament)
         const wchar_t* tail;
         std::vector<std::wstring> lines;
     } days[] = {
-        { L"/date=2010-05-31T12:00",
-          { title, L"понедельник, 31 мая", pageArrows[0], pageArrows[1], pageArrows[2], L"Сегодня",
-            L"Следующий день с матчами", L"До начала чемпионата 11 дней", L"Матч открытия, 11 июня",
-            L"18:00 ЮАР — Мексика Йоханнесбург" } },
         { L"/firstrun /date=2010-06-22T21:00",
           { title, L"вторник, 22 июня", pageArrows[0], pageArrows[1], pageArrows[2],
             L"Предыдущий день с матчами", L"Сегодня", L"Следующий день с матчами", L"Групповой этап",

@@ -17,13 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "base/widget_drawing.h"
+#include "engine_in_process.h"
 #include "host/engine_interface.h"
+#include "host/shared_settings.h"
 #include "test_support.h"
 
 namespace {
 
-// The widget's own commands (base/widget_drawing.h).
-const WPARAM kPageNext = 1002, kDayPrevious = 1003, kDayNext = 1004;
+// The widget's own commands.
+const WPARAM kPageNext = CMD_PAGE_NEXT, kDayPrevious = CMD_DAY_PREVIOUS, kDayNext = CMD_DAY_NEXT;
 
 // What base.dll holds now: live objects by kind. Its network worker makes and
 // releases some of them on a thread of its own.
@@ -212,111 +215,36 @@ HANDLE WINAPI CountedLoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int c
     return image;
 }
 
-// Points every import of `module` that goes to `real` at `counted`.
-void Redirect(HMODULE module, void* real, void* counted)
-{
-    BYTE* base = reinterpret_cast<BYTE*>(module);
-    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress); imp->Name; ++imp) {
-        for (auto* slot = reinterpret_cast<ULONG_PTR*>(base + imp->FirstThunk); *slot; ++slot) {
-            if (*slot != reinterpret_cast<ULONG_PTR>(real))
-                continue;
-            DWORD old;
-            VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &old);
-            *slot = reinterpret_cast<ULONG_PTR>(counted);
-            VirtualProtect(slot, sizeof(*slot), old, &old);
-        }
-    }
-}
-
-#define COUNT(name) Redirect(engine, reinterpret_cast<void*>(real_##name), reinterpret_cast<void*>(&Counted##name))
+#define COUNT(name) qt::RedirectImport(engine, reinterpret_cast<void*>(real_##name), reinterpret_cast<void*>(&Counted##name))
 
 void Pump()
 {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&message);
-}
-
-std::vector<std::wstring> s_balloons;
-
-// The tray window's part: balloons (WM_COPYDATA, dwData 2) are written down.
-LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_COPYDATA) {
-        auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-        if (data->dwData == COPYDATA_BALLOON)
-            s_balloons.emplace_back(static_cast<const wchar_t*>(data->lpData));
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND MakeTrayWindow()
-{
-    WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = TrayProc;
-    windowClass.lpszClassName = L"test_tray";
-    RegisterClassW(&windowClass);
-    return CreateWindowExW(0, L"test_tray", L"tray", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-}
-
-typedef BOOL (*RunFn)(QuornelInitParams*, HWND*, Result*);
-typedef void (*ExitFn)();
-
-// Starts the engine of `engine` with `commandLine`; the widget, or null.
-HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine)
-{
-    auto run = reinterpret_cast<RunFn>(reinterpret_cast<void*>(GetProcAddress(engine, "RunQuornel")));
-    static QuornelInitParams params;
-    params = QuornelInitParams();
-    params.trayWindow = tray;
-    lstrcpynW(params.commandLine, commandLine, ARRAYSIZE(params.commandLine));
-    lstrcpynW(params.currentDirectory, qt::BinDir().c_str(), ARRAYSIZE(params.currentDirectory));
-    Result result = {};
-    HWND widget = nullptr;
-    if (!run || !run(&params, &widget, &result))
-        return nullptr;
-    return widget;
-}
-
-void ExitEngine(HMODULE engine)
-{
-    auto exit = reinterpret_cast<ExitFn>(reinterpret_cast<void*>(GetProcAddress(engine, "ExitQuornel")));
-    exit();
-    Pump();
+    qt::PumpUntil([] { return true; }, 0);
 }
 
 TEST(InProcessEngine, BalloonFifteenMinutesBeforeKickoffOnTheWidgetsClock)
 {
-    qt::DeleteTree(L"Software\\Morvane\\Tessmark");
+    qt::DeleteTree(SETTINGS_KEY);
     HMODULE engine = LoadLibraryW(qt::BinPath(L"base.dll").c_str());
     ASSERT_TRUE(engine);
-    HWND tray = MakeTrayWindow();
-    s_balloons.clear();
+    qt::TestTray tray;
     // The opening match kicks off at 18:00 (fixed zone); its mark is 17:45, two
     // seconds after the widget's clock starts.
     DWORD start = GetTickCount();
-    HWND widget = RunEngine(engine, tray, L"/date=2010-06-11T17:44:58");
+    HWND widget = qt::RunEngine(engine, tray.window, L"/date=2010-06-11T17:44:58");
     ASSERT_TRUE(widget);
-    while (s_balloons.empty() && GetTickCount() - start < 15000) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        Pump();
-    }
-    ASSERT_EQ(1u, s_balloons.size()) << "no balloon after the mark";
+    qt::PumpUntil([&] { return !tray.balloons.empty(); });
+    ASSERT_EQ(1u, tray.balloons.size()) << "no balloon after the mark";
     EXPECT_GE(GetTickCount() - start, 1900u) << "the balloon came before its mark";
-    EXPECT_EQ(L"Через 15 минут: ЮАР — Мексика", s_balloons[0]);
-    ExitEngine(engine);
-    DestroyWindow(tray);
+    EXPECT_EQ(L"Через 15 минут: ЮАР — Мексика", tray.balloons[0]);
+    qt::ExitEngine(engine);
     FreeLibrary(engine);
-    qt::DeleteTree(L"Software\\Morvane\\Tessmark");
+    qt::DeleteTree(SETTINGS_KEY);
 }
 
 TEST(InProcessEngine, ThousandCommandsKeepNothingAndExitReleasesEverything)
 {
-    qt::DeleteTree(L"Software\\Morvane\\Tessmark");
+    qt::DeleteTree(SETTINGS_KEY);
     HMODULE engine = LoadLibraryW(qt::BinPath(L"base.dll").c_str());
     ASSERT_TRUE(engine);
     COUNT(CreateFontIndirectW);
@@ -340,8 +268,8 @@ TEST(InProcessEngine, ThousandCommandsKeepNothingAndExitReleasesEverything)
     COUNT(HeapFree);
     COUNT(LoadImageW);
 
-    HWND tray = MakeTrayWindow();
-    HWND widget = RunEngine(engine, tray, L"/date=2010-06-25T19:00");
+    qt::TestTray tray;
+    HWND widget = qt::RunEngine(engine, tray.window, L"/date=2010-06-25T19:00");
     ASSERT_TRUE(widget);
     Pump();
 
@@ -357,25 +285,21 @@ TEST(InProcessEngine, ThousandCommandsKeepNothingAndExitReleasesEverything)
     };
     round(); // every path once, before the ledger is read
     // The network's worker has done its start and waits once it has answered a test.
-    s_balloons.clear();
+    tray.balloons.clear();
     SendMessageW(widget, WM_ENGINE_PROXY_TEST, 0, 0);
-    for (DWORD start = GetTickCount(); s_balloons.empty() && GetTickCount() - start < qt::kWaitMs;) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        Pump();
-    }
-    ASSERT_EQ(1u, s_balloons.size()) << "the network's worker did not answer";
+    qt::PumpUntil([&] { return !tray.balloons.empty(); });
+    ASSERT_EQ(1u, tray.balloons.size()) << "the network's worker did not answer";
     std::string before = Ledger();
     for (int i = 0; i < 1000 / static_cast<int>(ARRAYSIZE(commands)) + 1; ++i)
         round();
     EXPECT_EQ(before, Ledger());
     EXPECT_GT(Live("gdi"), 0) << "the ledger saw none of the fonts";
 
-    ExitEngine(engine);
+    qt::ExitEngine(engine);
     EXPECT_EQ("gdi=0 dc=0 key=0 handle=0 heap=0 ", Ledger()) << "left behind by ExitQuornel";
     EXPECT_FALSE(IsWindow(widget));
-    DestroyWindow(tray);
     FreeLibrary(engine);
-    qt::DeleteTree(L"Software\\Morvane\\Tessmark");
+    qt::DeleteTree(SETTINGS_KEY);
 }
 
 } // namespace

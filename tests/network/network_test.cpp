@@ -9,7 +9,6 @@
 #include <windows.h>
 #include <initguid.h>
 #include <netlistmgr.h>
-#include <shlobj.h>
 #include <stdio.h>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "accessible_reader.h"
+#include "engine_in_process.h"
 #include "host/engine_interface.h"
 #include "test_support.h"
 #include "base/engine_settings.h"
@@ -29,76 +29,6 @@ const wchar_t kUpdated[] = L"Данные обновлены";
 const wchar_t kJune12Text[] = L"Sat, 12 Jun 2010 10:00:00 GMT";
 const SYSTEMTIME kJune12 = { 2010, 6, 6, 12, 10, 0, 0, 0 };
 
-// A path of the sources (a Unix path) as a Windows program opens it.
-std::wstring SourcePath(const char* relative)
-{
-    std::wstring path = L"Z:" + Utf8ToWide(std::string(QUORNEL_SOURCE_DIR) + "/" + relative);
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
-}
-
-// The built-in data file with France–South Africa (match 34) ending `score`.
-std::string DataWithScore(const char* score)
-{
-    std::string data = ReadFileBytes(SourcePath("data/worldcup2010/worldcup2010.csv"));
-    size_t at = data.find("FRA,RSA,1,2,");
-    return at == std::string::npos ? data : data.replace(at + 8, 3, score);
-}
-
-struct Servers {
-    std::wstring dir, log;
-    int origin = 0, proxy = 0, closing = 0, dead = 0;
-
-    // In a fresh work folder, which /files/ serves and where the log and ports go.
-    bool Start(const std::wstring& name)
-    {
-        dir = MakeWorkDir(name);
-        log = dir + L"\\requests.log";
-        auto unixName = reinterpret_cast<char*(CDECL*)(LPCWSTR)>(
-            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-        char* root = unixName ? unixName(dir.c_str()) : nullptr;
-        if (!root)
-            return false;
-        std::wstring command = L"python3 \"" + Utf8ToWide(QUORNEL_SOURCE_DIR "/tests/network/net_server.py") +
-                               L"\" \"" + Utf8ToWide(root) + L"\" \"" +
-                               Utf8ToWide(QUORNEL_SOURCE_DIR "/data/worldcup2010/worldcup2010.csv") + L"\"";
-        HeapFree(GetProcessHeap(), 0, root);
-        STARTUPINFOW startup = { sizeof(startup) };
-        PROCESS_INFORMATION started = {};
-        if (!CreateProcessW(L"Z:\\usr\\bin\\python3", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &started))
-            return false;
-        CloseHandle(started.hThread); // a Linux program: nothing to wait on
-        CloseHandle(started.hProcess);
-        std::wstring ports = dir + L"\\ports.txt";
-        return WaitUntil([&] { return FileExists(ports); }) &&
-               sscanf(ReadFileBytes(ports).c_str(), "origin=%d proxy=%d closing=%d dead=%d", &origin, &proxy,
-                      &closing, &dead) == 4;
-    }
-    void Stop() { WriteFileBytes(dir + L"\\stop", ""); }
-    // The origin by name, the proxy by address: Wine's WinHTTP sends the short
-    // request form to a proxy whose host is the origin's.
-    std::wstring Url(const std::wstring& path) const { return L"http://localhost:" + std::to_wstring(origin) + path; }
-    std::vector<std::wstring> Lines(const wchar_t* server) const { return LogLines(log, server); }
-    size_t Requests() const { return Lines(L"origin").size() + Lines(L"proxy").size() + Lines(L"closing").size(); }
-    bool WaitFor(size_t originRequests, DWORD ms = kWaitMs) const
-    {
-        return WaitForLogLine(log, L"origin", originRequests, ms);
-    }
-    bool Serve(const std::wstring& name, const std::string& bytes, const SYSTEMTIME& modified) const
-    {
-        FILETIME time;
-        std::wstring path = dir + L"\\" + name;
-        HANDLE file = WriteFileBytes(path, bytes) && SystemTimeToFileTime(&modified, &time)
-                          ? CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr)
-                          : INVALID_HANDLE_VALUE;
-        bool ok = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &time);
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
-        return ok;
-    }
-};
-
 void SetProxy(const wchar_t* type, const std::wstring& server, const std::wstring& user, const std::wstring& password)
 {
     WriteText(PROXY_KEY, VALUE_PROXY_TYPE, type);
@@ -107,60 +37,16 @@ void SetProxy(const wchar_t* type, const std::wstring& server, const std::wstrin
     WriteText(PROXY_KEY, VALUE_PROXY_PASSWORD, password);
 }
 
-std::wstring CacheFile()
-{
-    wchar_t folder[MAX_PATH] = L"";
-    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return std::wstring(folder) + L"\\Morvane\\Tessmark\\worldcup2010.csv";
-}
-
-std::vector<std::wstring> s_balloons;
-std::vector<WPARAM> s_states;
-
-LRESULT CALLBACK TrayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    if (message == WM_COPYDATA && data->dwData == COPYDATA_BALLOON)
-        s_balloons.emplace_back(static_cast<const wchar_t*>(data->lpData));
-    else if (message == WM_TRAY_SET_STATE)
-        s_states.push_back(wParam);
-    else
-        return DefWindowProcW(window, message, wParam, lParam);
-    return 0;
-}
-
-// Serves this thread's windows (the engine's among them) until `done` holds.
-template <class F> bool PumpUntil(F done, DWORD ms = kWaitMs)
-{
-    for (DWORD start = GetTickCount();; MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT)) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&message);
-        if (done())
-            return true;
-        if (GetTickCount() - start > ms)
-            return false;
-    }
-}
-
 class Network : public ::testing::Test {
 protected:
     void SetUp() override
     {
         DeleteTree(SETTINGS_KEY);
         DeleteFileW(CacheFile().c_str());
-        s_balloons.clear();
-        s_states.clear();
         ASSERT_TRUE(servers.Start(Utf8ToWide(::testing::UnitTest::GetInstance()->current_test_info()->name())));
         ASSERT_TRUE(servers.Serve(L"fresh.csv", fresh, kJune12));
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = TrayProc;
-        windowClass.lpszClassName = L"network_test_tray";
-        RegisterClassW(&windowClass);
-        tray = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr,
-                               nullptr);
         engine = LoadLibraryW(ProgramPath(L"base.dll").c_str());
-        ASSERT_TRUE(tray && engine);
+        ASSERT_TRUE(testTray.window && engine);
     }
     void TearDown() override
     {
@@ -168,7 +54,6 @@ protected:
             Exit();
         if (engine)
             FreeLibrary(engine);
-        DestroyWindow(tray);
         servers.Stop();
         DeleteTree(SETTINGS_KEY);
         DeleteFileW(CacheFile().c_str());
@@ -176,36 +61,26 @@ protected:
 
     bool Run()
     {
-        auto run = reinterpret_cast<BOOL (*)(QuornelInitParams*, HWND*, Result*)>(
-            reinterpret_cast<void*>(GetProcAddress(engine, "RunQuornel")));
-        static QuornelInitParams params;
-        params = QuornelInitParams();
-        params.trayWindow = tray;
-        lstrcpynW(params.commandLine, L"/date=2010-06-22T21:00", ARRAYSIZE(params.commandLine));
-        lstrcpynW(params.currentDirectory, BinDir().c_str(), ARRAYSIZE(params.currentDirectory));
-        Result result = {};
-        if (!run(&params, &widget, &result))
-            widget = nullptr;
+        widget = RunEngine(engine, testTray.window, L"/date=2010-06-22T21:00");
         return widget != nullptr;
     }
     // ExitQuornel's own time, in ms.
     DWORD Exit()
     {
-        DWORD start = GetTickCount();
-        reinterpret_cast<void (*)()>(reinterpret_cast<void*>(GetProcAddress(engine, "ExitQuornel")))();
         widget = nullptr;
-        return GetTickCount() - start;
+        return ExitEngine(engine);
     }
     // As the proxy dialog tells the engine: WM_ENGINE_PROXY_CLOSED or WM_ENGINE_PROXY_TEST.
     void Send(UINT message) { SendMessageW(widget, message, 0, 0); }
     bool Balloons(size_t count, DWORD ms = kWaitMs)
     {
-        return PumpUntil([&] { return s_balloons.size() >= count; }, ms);
+        return PumpUntil([&] { return testTray.balloons.size() >= count; }, ms);
     }
 
-    Servers servers;
+    TestTray testTray;
+    LocalServers servers;
     const std::string fresh = DataWithScore("1,3"); // served as /files/fresh.csv
-    HWND tray = nullptr, widget = nullptr;
+    HWND widget = nullptr;
     HMODULE engine = nullptr;
 };
 
@@ -229,8 +104,8 @@ TEST_F(Network, WithoutAnAddressTheTrayFollowsTheSystem)
     ASSERT_TRUE(Run());
     Send(WM_ENGINE_PROXY_TEST); // answered after the worker's start
     ASSERT_TRUE(Balloons(1));
-    EXPECT_EQ(L"Нет соединения: адрес данных не задан", s_balloons[0]);
-    EXPECT_EQ(online ? std::vector<WPARAM>() : std::vector<WPARAM>{ 1 }, s_states);
+    EXPECT_EQ(L"Нет соединения: адрес данных не задан", testTray.balloons[0]);
+    EXPECT_EQ(online ? std::vector<WPARAM>() : std::vector<WPARAM>{ 1 }, testTray.states);
     EXPECT_EQ(0u, servers.Requests());
 }
 
@@ -247,18 +122,18 @@ TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
     ASSERT_TRUE(servers.WaitFor(2));
     Send(WM_ENGINE_PROXY_TEST); // answered after the 304 was handled
     ASSERT_TRUE(Balloons(2));
-    EXPECT_EQ((std::vector<std::wstring>{ kUpdated, L"Соединение работает" }), s_balloons);
+    EXPECT_EQ((std::vector<std::wstring>{ kUpdated, L"Соединение работает" }), testTray.balloons);
     auto requests = servers.Lines(L"origin");
     EXPECT_EQ(L"", Field(requests[0], L"ims"));
     EXPECT_EQ(kJune12Text, Field(requests[1], L"ims"));
 
     WriteText(SETTINGS_KEY, VALUE_DATA_URL, L"http://127.0.0.1:" + std::to_wstring(servers.dead) + L"/files/fresh.csv");
     Send(WM_ENGINE_PROXY_CLOSED);
-    ASSERT_TRUE(PumpUntil([] { return s_states.size() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return testTray.states.size() == 1; }));
     WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
     Send(WM_ENGINE_PROXY_CLOSED);
-    ASSERT_TRUE(PumpUntil([] { return s_states.size() == 2; }));
-    EXPECT_EQ((std::vector<WPARAM>{ 1, 0 }), s_states) << "online from the start: no message until offline";
+    ASSERT_TRUE(PumpUntil([&] { return testTray.states.size() == 2; }));
+    EXPECT_EQ((std::vector<WPARAM>{ 1, 0 }), testTray.states) << "online from the start: no message until offline";
     EXPECT_EQ(fresh, ReadFileBytes(CacheFile()));
 
     EXPECT_LT(Exit(), 1000u);
@@ -273,7 +148,7 @@ TEST_F(Network, ManualProxyAnswersItsLoginRequest)
     WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
     ASSERT_TRUE(Run());
     ASSERT_TRUE(Balloons(1));
-    EXPECT_EQ(kUpdated, s_balloons[0]);
+    EXPECT_EQ(kUpdated, testTray.balloons[0]);
     EXPECT_EQ(fresh, ReadFileBytes(CacheFile()));
     // Asked first without the login (Wine's WinHTTP asks once more before it gives it).
     auto proxied = servers.Lines(L"proxy");
@@ -320,15 +195,15 @@ TEST_F(Network, ProxyTestAnswersWithABalloon)
         SCOPED_TRACE(WideToUtf8(one.balloon));
         SetProxy(one.type, one.server, one.password.empty() ? L"" : L"fan", one.password);
         WriteText(SETTINGS_KEY, VALUE_DATA_URL, one.url);
-        size_t requests = servers.Requests(), before = s_balloons.size();
+        size_t requests = servers.Requests(), before = testTray.balloons.size();
         Send(WM_ENGINE_PROXY_TEST);
         ASSERT_TRUE(Balloons(before + 1, 25000));
-        EXPECT_EQ(one.balloon, s_balloons.back());
+        EXPECT_EQ(one.balloon, testTray.balloons.back());
         EXPECT_EQ(one.sent, servers.Requests() > requests);
     }
     // Offline when the proxy failed, online with the direct connection, offline
     // when the server kept silent.
-    EXPECT_EQ((std::vector<WPARAM>{ 1, 0, 1 }), s_states);
+    EXPECT_EQ((std::vector<WPARAM>{ 1, 0, 1 }), testTray.states);
 }
 
 // Values of every type and size in place of the data address, the proxy's and the
@@ -353,17 +228,17 @@ TEST_F(Network, BadRegistryValuesAndADamagedCopyAreRefused)
                 RegSetValueExW(key, name[1], 0, type, reinterpret_cast<const BYTE*>(junk.data()), size);
                 RegCloseKey(key);
             }
-            before = s_balloons.size();
+            before = testTray.balloons.size();
             Send(WM_ENGINE_PROXY_TEST);
             ASSERT_TRUE(Balloons(before + 1));
             // A text of 1 to 259 units is no URL; anything else counts as no address.
             bool text = type == REG_SZ && size / 2 >= 1 && size / 2 <= 259;
             EXPECT_EQ(text ? L"Нет соединения: адрес данных задан неверно" : L"Нет соединения: адрес данных не задан",
-                      s_balloons.back()) << "type " << type << " size " << size;
+                      testTray.balloons.back()) << "type " << type << " size " << size;
         }
     }
     EXPECT_EQ(1u, servers.Requests());
-    before = s_balloons.size();
+    before = testTray.balloons.size();
     WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(servers.WaitFor(2));
@@ -412,10 +287,10 @@ TEST_F(Network, HostileServersLeaveTheCachedCopyAlone)
         EXPECT_EQ(one.path, Field(lines[seen], L"path"));
         EXPECT_EQ(kJune12Text, Field(lines[seen + one.requests], L"ims"));
         // The hostile answer's report was posted before the 304's request went out.
-        PumpUntil([&] { return s_states.size() == (one.offline ? 2u : 0u); }, one.offline ? kWaitMs : 0);
-        EXPECT_EQ(one.offline ? (std::vector<WPARAM>{ 1, 0 }) : std::vector<WPARAM>(), s_states);
-        s_states.clear();
-        EXPECT_EQ(1u, s_balloons.size());
+        PumpUntil([&] { return testTray.states.size() == (one.offline ? 2u : 0u); }, one.offline ? kWaitMs : 0);
+        EXPECT_EQ(one.offline ? (std::vector<WPARAM>{ 1, 0 }) : std::vector<WPARAM>(), testTray.states);
+        testTray.states.clear();
+        EXPECT_EQ(1u, testTray.balloons.size());
         EXPECT_EQ(fresh, ReadFileBytes(CacheFile()));
     }
 
@@ -457,7 +332,7 @@ TEST(NetworkWidget, ShowsTheServersDataAndKeepsIt)
 {
     DeleteTree(SETTINGS_KEY);
     DeleteFileW(CacheFile().c_str());
-    Servers servers;
+    LocalServers servers;
     ASSERT_TRUE(servers.Start(L"network_widget"));
     ASSERT_TRUE(servers.Serve(L"data.csv", DataWithScore("1,3"), kJune12));
     WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/data.csv"));
