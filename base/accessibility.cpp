@@ -7,8 +7,6 @@
 #include <oleacc.h>
 #include <stddef.h>
 
-#include <utility>
-
 #include "accessible_items.h"
 #include "widget_texts.h"
 
@@ -70,7 +68,7 @@ public:
         }
         if (reordered && !firstLook)
             NotifyWinEvent(EVENT_OBJECT_REORDER, widget_, OBJID_CLIENT, CHILDID_SELF);
-        seen_ = std::move(seen);
+        seen_ = Moved(seen);
         seenCount_ = list.count;
     }
 

@@ -3,8 +3,6 @@
 #include <winhttp.h>
 #include <wchar.h>
 
-#include <utility>
-
 #include "tournament_data.h"
 #include "web_address.h"
 #include "winhttp_api.h"
@@ -284,7 +282,7 @@ FetchOutcome ReadBody(Fetcher& f, HINTERNET request)
         outcome = FETCH_BAD_ANSWER; // more than Content-Length said: Wine's WinHTTP reads on
     if (outcome != FETCH_OK)
         return outcome;
-    f.answer->body = std::move(body);
+    f.answer->body = Moved(body);
     f.answer->size = size;
     return FETCH_OK;
 }

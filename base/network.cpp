@@ -5,8 +5,6 @@
 #include <string.h>
 #include <wchar.h>
 
-#include <utility>
-
 #include "engine_settings.h"
 #include "http_fetch.h"
 #include "report_queue.h"
@@ -33,10 +31,12 @@ const GUID kNetworkListManagerInterface = { 0xdcb00000, 0x570f, 0x4a9b,
 // and a request repeated before the worker looks counts once.
 ReportQueue* s_queue; // the worker's reports come back through it: one hold here
 HWND s_window;
-OwnedHandle s_worker;
-OwnedHandle s_stop;     // manual-reset: end now
-OwnedHandle s_download; // auto-reset: download now
-OwnedHandle s_test;     // auto-reset: test the connection
+// Plain handles, not owners: base.dll has no C runtime to run a static's destructor.
+// They live from StartNetwork to StopNetwork, which closes them.
+HANDLE s_worker;
+HANDLE s_stop;     // manual-reset: end now
+HANDLE s_download; // auto-reset: download now
+HANDLE s_test;     // auto-reset: test the connection
 int s_trayState;   // what the tray was last told; it starts online
 
 // Handed to the worker, which owns it and everything in it (RunOwnedWorker).
@@ -284,7 +284,7 @@ bool Download(const WorkerStart& worker)
             lstrcpyW(report->balloon, kDataUpdated);
         }
     }
-    Post(worker, std::move(report));
+    Post(worker, Moved(report));
     return true;
 }
 
@@ -300,7 +300,7 @@ void TestConnection(const WorkerStart& worker)
         Fetch(settings, L"", true, worker.stop, &answer);
     report->trayState = TrayStateOf(answer);
     DescribeTest(answer, settings, report->balloon);
-    Post(worker, std::move(report));
+    Post(worker, Moved(report));
 }
 
 // The system's own view: the Network List Manager (Vista and later), else WinINet's
@@ -342,7 +342,7 @@ void RunWorker(const WorkerStart& worker)
         OwnedHeap<NetworkReport> report = NewReport();
         if (report) {
             report->trayState = 1; // the tray starts online
-            Post(worker, std::move(report));
+            Post(worker, Moved(report));
         }
     }
     DWORD last = GetTickCount();
@@ -402,20 +402,20 @@ bool StartNetwork(HWND window)
     s_window = window;
     s_trayState = 0;
     s_queue = NewReportQueue();
-    s_stop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    s_download.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    s_test.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    s_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    s_download = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    s_test = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     // What the worker will own, held here until it runs.
     OwnedHeap<WorkerStart> start = NewOnHeap<WorkerStart>();
     OwnedHandle stop, download, test;
     OwnedLibrary module;
-    if (start && s_queue && s_stop && s_download && s_test && Duplicate(s_stop.Get(), &stop) &&
-        Duplicate(s_download.Get(), &download) && Duplicate(s_test.Get(), &test) &&
+    if (start && s_queue && s_stop && s_download && s_test && Duplicate(s_stop, &stop) &&
+        Duplicate(s_download, &download) && Duplicate(s_test, &test) &&
         GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&NetworkWorker),
                            module.Receive())) {
         *start.Get() = WorkerStart{ window, s_queue, stop.Get(), download.Get(), test.Get(), module.Get() };
         HoldReportQueue(s_queue); // the worker's hold, let go by the worker at its end
-        s_worker.Reset(CreateThread(nullptr, 0, NetworkWorker, start.Get(), 0, nullptr));
+        s_worker = CreateThread(nullptr, 0, NetworkWorker, start.Get(), 0, nullptr);
         if (s_worker) {
             start.Release(); // all the worker's now
             stop.Release();
@@ -433,13 +433,13 @@ bool StartNetwork(HWND window)
 void RequestDownload(void)
 {
     if (s_download)
-        SetEvent(s_download.Get());
+        SetEvent(s_download);
 }
 
 void RequestProxyTest(void)
 {
     if (s_test)
-        SetEvent(s_test.Get());
+        SetEvent(s_test);
 }
 
 bool TrayStateChanges(int state)
@@ -463,13 +463,14 @@ void FreeNetworkReport(NetworkReport* report)
 void StopNetwork(void)
 {
     if (s_worker) {
-        SetEvent(s_stop.Get());
-        WaitForSingleObject(s_worker.Get(), kStopWaitMs);
-        s_worker.Reset();
+        SetEvent(s_stop);
+        WaitForSingleObject(s_worker, kStopWaitMs);
     }
-    s_stop.Reset();
-    s_download.Reset();
-    s_test.Reset();
+    HANDLE* const handles[] = { &s_worker, &s_stop, &s_download, &s_test };
+    for (HANDLE* handle : handles) {
+        OwnedHandle closing(*handle); // closed here, at the end of the network's life
+        *handle = nullptr;
+    }
     if (s_queue) {
         CloseReportQueue(s_queue);
         LetGoOfReportQueue(s_queue);

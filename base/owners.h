@@ -6,6 +6,12 @@
 
 #include <windows.h>
 
+// What std::move does, for an owner handed on (the engine uses no C++ library header).
+template <class T> T&& Moved(T& value)
+{
+    return static_cast<T&&>(value);
+}
+
 template <class Traits> class Owner {
 public:
     typedef typename Traits::Type Type;

@@ -281,8 +281,8 @@ void AddGroupsPage(Builder& b)
         AppendText(head->cell[0], kGroup);
         WCHAR letter[2] = { static_cast<WCHAR>(L'A' + group), 0 };
         AppendText(head->cell[0], letter);
-        for (int column = 0; column < 4; ++column)
-            AppendText(head->cell[column + 1], kTableColumns[column]);
+        for (int heading = 0; heading < 4; ++heading)
+            AppendText(head->cell[heading + 1], kTableColumns[heading]);
         Standing table[kTeamsPerGroup];
         GroupStandings(b.data, group, b.now, table);
         bool complete = GroupComplete(b.data, group, b.now);

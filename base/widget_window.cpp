@@ -44,8 +44,9 @@ struct WidgetState {
     ReadableNames accessibleNames; // what a screen reader reads
 };
 // On the heap while the widget lives (some 60 KB, which a static would add to the
-// DLL's file: mingw keeps zeroed statics in .data).
-OwnedHeap<WidgetState> s_widget;
+// DLL's file: mingw keeps zeroed statics in .data). A plain pointer, not an owner:
+// base.dll has no C runtime to run a static's destructor; DestroyWidgetWindow frees it.
+WidgetState* s_widget;
 
 RECT WindowBounds(void)
 {
@@ -428,7 +429,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installFolder, const TournamentData& data,
                         DWORD* error)
 {
-    s_widget = NewOnHeap<WidgetState>();
+    s_widget = NewOnHeap<WidgetState>().Release(); // until DestroyWidgetWindow
     if (!s_widget) {
         *error = ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
@@ -507,5 +508,6 @@ void DestroyWidgetWindow(void)
     }
     DestroyWidgetFonts(&s_widget->fonts);
     UnregisterClassW(WIDGET_WINDOW_CLASS, s_widget->module);
-    s_widget.Reset();
+    OwnedHeap<WidgetState> freed(s_widget);
+    s_widget = nullptr;
 }
