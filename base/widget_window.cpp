@@ -389,7 +389,9 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             EndRaise(window);
         break;
     case WM_WINDOWPOSCHANGING:
-        KeepBelow(window, reinterpret_cast<WINDOWPOS*>(lParam)); // the system's own record
+        // The system's own record: another program's SetWindowPos reaches the widget as
+        // the system builds it, and a posted WM_WINDOWPOSCHANGING is refused.
+        KeepBelow(window, reinterpret_cast<WINDOWPOS*>(lParam));
         break;
     case WM_DPICHANGED:
         OnDpiChanged(wParam);
