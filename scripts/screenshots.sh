@@ -92,20 +92,19 @@ drive dpi 96
 
 stop_widget
 
+# The widget alone on one replayed day, into a file of /tmp.
+shoot_day() {
+    start_widget "/date=$1" && shot_of_widget "$tmp/$2.png"
+    stop_widget
+}
 # Before the start and after the final, beside the day above.
-start_widget /date=2010-05-31T12:00 && shot_of_widget "$tmp/before.png"
-stop_widget
-start_widget /date=2010-07-20T12:00 && shot_of_widget "$tmp/after.png"
-stop_widget
+shoot_day 2010-05-31T12:00 before
+shoot_day 2010-07-20T12:00 after
 side_by_side widget-days.png "$tmp/before.png" "$tmp/skin0.png" "$tmp/after.png"
-
 # After midnight the match day goes on: 23 June 00:10, 3 July 01:00 and 12 July 00:30.
-start_widget /date=2010-06-23T00:10 && shot_of_widget "$tmp/night1.png"
-stop_widget
-start_widget /date=2010-07-03T01:00 && shot_of_widget "$tmp/night2.png"
-stop_widget
-start_widget /date=2010-07-12T00:30 && shot_of_widget "$tmp/night3.png"
-stop_widget
+shoot_day 2010-06-23T00:10 night1
+shoot_day 2010-07-03T01:00 night2
+shoot_day 2010-07-12T00:30 night3
 side_by_side widget-night.png "$tmp/night1.png" "$tmp/night2.png" "$tmp/night3.png"
 
 start_widget /date=2010-06-22T21:00

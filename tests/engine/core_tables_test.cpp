@@ -15,44 +15,13 @@
 #include "base/widget_clock.h"
 #include "base/widget_content.h"
 #include "base/widget_drawing.h"
+#include "core_data.h"
 #include "test_support.h"
 
 namespace {
 
 const ULONGLONG kMinute = kTicksPerMinute;
 const ULONGLONG kDay = 24 * 60 * kMinute;
-
-ULONGLONG Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute)
-{
-    SYSTEMTIME time = { year, month, 0, day, hour, minute, 0, 0 };
-    FILETIME file;
-    SystemTimeToFileTime(&time, &file);
-    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-}
-
-std::string BuiltInDataFile()
-{
-    HMODULE engine = LoadLibraryExW(qt::BinPath(L"base.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HRSRC found = engine ? FindResourceW(engine, MAKEINTRESOURCEW(BUILT_IN_DATA_RESOURCE), RT_RCDATA) : nullptr;
-    std::string text;
-    if (found)
-        text.assign(static_cast<const char*>(LockResource(LoadResource(engine, found))), SizeofResource(engine, found));
-    if (engine)
-        FreeLibrary(engine);
-    return text;
-}
-
-bool Read(const std::string& text, TournamentData* data)
-{
-    return ReadTournamentData(text.data(), static_cast<DWORD>(text.size()), data);
-}
-
-TournamentData BuiltInData()
-{
-    TournamentData data = {};
-    EXPECT_TRUE(Read(BuiltInDataFile(), &data));
-    return data;
-}
 
 // `text` with its one line `row` put as `with`.
 std::string ReplaceRow(const std::string& text, const std::string& row, const std::string& with)

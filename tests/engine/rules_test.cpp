@@ -14,19 +14,12 @@
 #include "base/web_address.h"
 #include "base/widget_clock.h"
 #include "base/widget_content.h"
+#include "core_data.h"
 #include "test_support.h"
 
 namespace {
 
 const ULONGLONG kMinute = kTicksPerMinute;
-
-ULONGLONG Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute)
-{
-    SYSTEMTIME time = { year, month, 0, day, hour, minute, 0, 0 };
-    FILETIME file;
-    SystemTimeToFileTime(&time, &file);
-    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-}
 
 std::wstring Countdown(ULONGLONG now, ULONGLONG moment, ULONGLONG* change = nullptr)
 {
@@ -36,24 +29,6 @@ std::wstring Countdown(ULONGLONG now, ULONGLONG moment, ULONGLONG* change = null
     if (change)
         *change = next;
     return text;
-}
-
-// The data file as base.dll carries it.
-std::string BuiltInDataFile()
-{
-    HMODULE engine = LoadLibraryExW(qt::BinPath(L"base.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HRSRC found = engine ? FindResourceW(engine, MAKEINTRESOURCEW(BUILT_IN_DATA_RESOURCE), RT_RCDATA) : nullptr;
-    std::string text;
-    if (found)
-        text.assign(static_cast<const char*>(LockResource(LoadResource(engine, found))), SizeofResource(engine, found));
-    if (engine)
-        FreeLibrary(engine);
-    return text;
-}
-
-bool Read(const std::string& text, TournamentData* data)
-{
-    return ReadTournamentData(text.data(), static_cast<DWORD>(text.size()), data);
 }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to)
@@ -194,13 +169,6 @@ std::vector<std::wstring> ViewAt(const TournamentData& data, WORD month, WORD da
 bool Has(const std::vector<std::wstring>& lines, const std::wstring& line)
 {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-TournamentData BuiltInData()
-{
-    TournamentData data = {};
-    EXPECT_TRUE(Read(BuiltInDataFile(), &data));
-    return data;
 }
 
 // The late matches run past midnight: the match day keeps them, under way and then

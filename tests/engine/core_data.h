@@ -1,0 +1,45 @@
+// What the in-process tables of the engine's core start from: moments in UTC ticks
+// and the data file that base.dll carries, read by the engine's own reader.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "base/tournament_data.h"
+#include "test_support.h"
+
+inline ULONGLONG Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute)
+{
+    SYSTEMTIME time = { year, month, 0, day, hour, minute, 0, 0 };
+    FILETIME file;
+    SystemTimeToFileTime(&time, &file);
+    return (static_cast<ULONGLONG>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+}
+
+// The data file as base.dll carries it.
+inline std::string BuiltInDataFile()
+{
+    HMODULE engine = LoadLibraryExW(qt::BinPath(L"base.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = engine ? FindResourceW(engine, MAKEINTRESOURCEW(BUILT_IN_DATA_RESOURCE), RT_RCDATA) : nullptr;
+    std::string text;
+    if (found)
+        text.assign(static_cast<const char*>(LockResource(LoadResource(engine, found))), SizeofResource(engine, found));
+    if (engine)
+        FreeLibrary(engine);
+    return text;
+}
+
+inline bool Read(const std::string& text, TournamentData* data)
+{
+    return ReadTournamentData(text.data(), static_cast<DWORD>(text.size()), data);
+}
+
+inline TournamentData BuiltInData()
+{
+    TournamentData data = {};
+    EXPECT_TRUE(Read(BuiltInDataFile(), &data));
+    return data;
+}
