@@ -146,6 +146,10 @@ TEST_F(HostileInput, GarbageInEveryParameterOfTheWidgetsMessages)
     for (LPARAM number : { 4LL, -1LL, 0x10000LL, 0x7FFE0000LL })
         PostMessageW(run.widget, WM_NETWORK_REPORT, static_cast<WPARAM>(number), number);
     ASSERT_TRUE(Answers(run.widget)) << "the Host ended on a forged report";
+    // The one record the widget reads from a message is WM_WINDOWPOSCHANGING's, which
+    // the system builds: a posted one, garbage and all, never reaches the widget.
+    EXPECT_FALSE(PostMessageW(run.widget, WM_WINDOWPOSCHANGING, 0, 4));
+    ASSERT_TRUE(Answers(run.widget));
 
     // The right button's release opens a modal menu, and the wallpaper commands would
     // change the desktop of every later test: those are left out, every other message
