@@ -19,6 +19,14 @@
 #define VALUE_DATA_URL              L"data_url"               // REG_SZ, where fresh data comes from
 #define VALUE_DATA_SOURCE           L"data_cached_url"        // REG_SZ, the address the cached copy is from
 #define VALUE_DATA_LAST_MODIFIED    L"data_last_modified"     // REG_SZ, that copy's Last-Modified
+// The user's preferences (base/preferences.h says what each means and its default).
+#define VALUE_FAVOURITE_TEAM        L"favourite_team"         // REG_SZ, a team's code as in the data file
+#define VALUE_REMINDER_MINUTES      L"reminder_minutes"       // REG_DWORD, 0 or 5..120
+#define VALUE_REMINDER_MY_TEAM_ONLY L"reminder_my_team_only"  // REG_DWORD, 0 or 1
+#define VALUE_TIME_ZONE             L"time_zone"              // REG_DWORD, 0 Moscow, 1 this computer's
+#define VALUE_WIDGET_LAYER          L"widget_layer"           // REG_DWORD, a WidgetLayer
+#define VALUE_WIDGET_OPACITY        L"widget_opacity"         // REG_DWORD, 20..100 (%)
+#define VALUE_WIDGET_LOCKED         L"widget_locked"          // REG_DWORD, 0 or 1
 
 // A REG_DWORD of exactly 4 bytes; false (value untouched) for anything else.
 bool ReadSettingDword(const WCHAR* key, const WCHAR* name, DWORD* value);

@@ -32,17 +32,16 @@ void AppendSourceLabel(WCHAR* cell, const KnockoutSource& source)
 
 void AppendTeam(WCHAR* cell, const TournamentData& data, const Match& match, bool home, ULONGLONG now)
 {
-    int team = home ? match.home : match.away;
-    if (match.stage != STAGE_GROUP) {
+    int team = ShownTeam(data, match, home, now);
+    if (team != kNoTeam) {
+        AppendText(cell, data.teams[team].name);
+    } else if (match.stage != STAGE_GROUP) {
         KnockoutSource sources[2];
         GetKnockoutSources(match.number, &sources[0], &sources[1]);
-        const KnockoutSource& source = sources[home ? 0 : 1];
-        if (team == kNoTeam || !SourceDecided(data, source, now)) {
-            AppendSourceLabel(cell, source);
-            return;
-        }
+        AppendSourceLabel(cell, sources[home ? 0 : 1]);
+    } else {
+        AppendText(cell, L"?");
     }
-    AppendText(cell, team == kNoTeam ? L"?" : data.teams[team].name);
 }
 
 void AppendScore(WCHAR* cell, const Score& score)
@@ -53,6 +52,16 @@ void AppendScore(WCHAR* cell, const Score& score)
 }
 
 } // namespace
+
+int ShownTeam(const TournamentData& data, const Match& match, bool home, ULONGLONG now)
+{
+    int team = home ? match.home : match.away;
+    if (team == kNoTeam || match.stage == STAGE_GROUP)
+        return team;
+    KnockoutSource sources[2];
+    GetKnockoutSources(match.number, &sources[0], &sources[1]);
+    return SourceDecided(data, sources[home ? 0 : 1], now) ? team : kNoTeam;
+}
 
 void AppendText(WCHAR* cell, const WCHAR* text)
 {
@@ -203,14 +212,44 @@ void FormatCountdown(ULONGLONG now, ULONGLONG moment, WCHAR* text, int units, UL
     lstrcpynW(text, built, units);
 }
 
-bool KickoffReminder(const TournamentData& data, ULONGLONG from, ULONGLONG to, WCHAR* text, int units)
+void AppendLead(WCHAR* text, int units, DWORD minutes)
 {
+    WCHAR built[kCellUnits] = {};
+    AppendText(built, kReminderIn);
+    DWORD hours = minutes / 60, rest = minutes % 60;
+    if (!hours) {
+        AppendNumber(built, rest);
+        AppendText(built, RussianPlural(rest, kMinuteForms[0], kMinuteForms[1], kMinuteForms[2]));
+    } else if (!rest) {
+        AppendNumber(built, hours);
+        AppendText(built, RussianPlural(hours, kHourForms[0], kHourForms[1], kHourForms[2]));
+    } else {
+        AppendNumber(built, hours);
+        AppendText(built, kHours);
+        AppendText(built, L" ");
+        AppendNumber(built, rest);
+        AppendText(built, kMinutes);
+    }
+    if (units > 0)
+        lstrcpynW(text, built, units);
+}
+
+bool KickoffReminder(const TournamentData& data, const ReminderRule& rule, ULONGLONG from, ULONGLONG to,
+                     WCHAR* text, int units)
+{
+    if (rule.minutes == 0)
+        return false;
     WCHAR built[256] = {};
-    lstrcpynW(built, kReminder, 256);
+    AppendLead(built, 256, rule.minutes);
+    lstrcatW(built, L": ");
+    ULONGLONG lead = rule.minutes * kTicksPerMinute;
     bool any = false;
     for (const Match& match : data.matches) {
-        ULONGLONG mark = match.kickoff - kReminderLead;
+        ULONGLONG mark = match.kickoff - lead;
         if (mark <= from || mark > to || to >= match.kickoff)
+            continue;
+        if (rule.onlyTeam != kNoTeam && ShownTeam(data, match, true, to) != rule.onlyTeam &&
+            ShownTeam(data, match, false, to) != rule.onlyTeam)
             continue;
         WCHAR teams[kCellUnits] = {};
         AppendTeams(teams, data, match, to);

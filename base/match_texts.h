@@ -37,7 +37,20 @@ const WCHAR* RussianPlural(ULONGLONG n, const WCHAR* one, const WCHAR* few, cons
 // *change is when the text next reads differently.
 void FormatCountdown(ULONGLONG now, ULONGLONG moment, WCHAR* text, int units, ULONGLONG* change);
 
-// The balloon for the kick-offs whose 15-minute mark falls in (from, to] and that
-// have not begun at `to`: "Через 15 минут: ЮАР — Мексика". False when there is none.
-bool KickoffReminder(const TournamentData& data, ULONGLONG from, ULONGLONG to, WCHAR* text, int units);
-const ULONGLONG kReminderLead = 15 * kTicksPerMinute;
+// The team a match names on its `home` or `away` side at `now`, or kNoTeam while
+// a knock-out place is not decided.
+int ShownTeam(const TournamentData& data, const Match& match, bool home, ULONGLONG now);
+
+// "Через 5 минут", "Через 21 минуту", "Через 1 час", "Через 2 часа", "Через 1 ч 30 мин".
+void AppendLead(WCHAR* text, int units, DWORD minutes);
+
+// Which kick-offs are reminded of: `minutes` before each (0: none), of every match or
+// only of team `onlyTeam`'s (kNoTeam: every match).
+struct ReminderRule {
+    DWORD minutes;
+    int onlyTeam;
+};
+// The balloon for the kick-offs whose mark falls in (from, to] and that have not begun
+// at `to`: "Через 15 минут: ЮАР — Мексика". False when there is none.
+bool KickoffReminder(const TournamentData& data, const ReminderRule& rule, ULONGLONG from, ULONGLONG to,
+                     WCHAR* text, int units);

@@ -20,6 +20,7 @@ ULONGLONG MatchDay(const Match& match)
 
 struct Builder {
     const TournamentData& data;
+    const ViewChoice& choice;
     ULONGLONG now;
     ULONGLONG today;
     ULONGLONG nightEnds; // today's 06:00: until then the evening before is still on
@@ -38,6 +39,13 @@ ViewLine* AddLine(Builder& b, LineStyle style, BYTE column = 0)
     line->style = style;
     line->column = column;
     return line;
+}
+
+// Does the match name the user's team at this moment?
+bool IsMine(const Builder& b, const Match& match)
+{
+    return b.choice.hasFavourite && (ShownTeam(b.data, match, true, b.now) == b.choice.favourite ||
+                                     ShownTeam(b.data, match, false, b.now) == b.choice.favourite);
 }
 
 void ChangeAt(Builder& b, ULONGLONG moment)
@@ -101,6 +109,26 @@ void AddMatchLine(Builder& b, const Match& match, bool withDate, bool withCity)
     }
     if (state == MATCH_UNDER_WAY)
         line->mark = MARK_LIVE;
+    line->mine = IsMine(b, match);
+}
+
+// In the collapsed view: the user's team's next match, when the lines above do not
+// show it already ("Матч моей команды, 27 июня").
+void AddMyNextMatch(Builder& b)
+{
+    for (const Match* match : b.byKickoff) {
+        if (MatchStateAt(*match, b.now) == MATCH_OVER || !IsMine(b, *match))
+            continue;
+        for (int i = 0; i < b.view->lineCount; ++i) {
+            if (b.view->lines[i].mine)
+                return;
+        }
+        ViewLine* heading = AddLine(b, LINE_HEADING);
+        AppendText(heading->cell[0], kMyTeamNext);
+        AppendDate(heading->cell[0], FixedZoneRecord(match->kickoff));
+        AddMatchLine(b, *match, false, true);
+        return;
+    }
 }
 
 void AddHeading(Builder& b, const WCHAR* text)
@@ -259,6 +287,7 @@ void AddCollapsed(Builder& b)
     ULONGLONG firstDay = MatchDay(*b.byKickoff[0]);
     if (b.today < firstDay) {
         AddDaysToStart(b, firstDay);
+        AddMyNextMatch(b);
         return;
     }
     if (MatchStateAt(final, b.now) == MATCH_OVER) {
@@ -271,6 +300,7 @@ void AddCollapsed(Builder& b)
             AddMatchLine(b, *match, false, false);
     }
     AddNextMatches(b);
+    AddMyNextMatch(b);
 }
 
 void AddGroupsPage(Builder& b)
@@ -298,6 +328,7 @@ void AddGroupsPage(Builder& b)
             AppendNumber(row->cell[4], static_cast<unsigned>(s.points));
             if (complete && place < 2)
                 row->mark = MARK_QUALIFIED;
+            row->mine = b.choice.hasFavourite && s.team == b.choice.favourite;
         }
     }
 }
@@ -322,7 +353,7 @@ void BuildWidgetView(const TournamentData& data, ULONGLONG now, const ViewChoice
     view->lineCount = 0;
     view->nextChange = kNever;
     ULONGLONG today = LocalDayNumber(now);
-    Builder b = { data, now, today, LocalDayHour(today, kNightEndsHour), view, {} };
+    Builder b = { data, choice, now, today, LocalDayHour(today, kNightEndsHour), view, {} };
     SortByKickoff(b);
 
     // Every moment at which some page reads differently, whichever is shown: the
@@ -330,7 +361,8 @@ void BuildWidgetView(const TournamentData& data, ULONGLONG now, const ViewChoice
     ChangeAt(b, LocalDayStart(b.today + 1));
     ChangeAt(b, b.nightEnds);
     for (const Match& match : data.matches) {
-        ChangeAt(b, match.kickoff - kReminderLead);
+        if (choice.reminderLead)
+            ChangeAt(b, match.kickoff - choice.reminderLead);
         ChangeAt(b, match.kickoff);
         ChangeAt(b, MatchEnd(match));
     }

@@ -36,6 +36,7 @@ struct ViewLine {
     BYTE style;  // LineStyle
     BYTE column; // 0, or 1 for the right-hand column of the group page
     BYTE mark;   // LineMark
+    bool mine;   // about the user's favourite team
     WCHAR cell[kLineCells][kCellUnits];
 };
 
@@ -44,6 +45,9 @@ struct ViewChoice {
     int page;       // WidgetPage
     ULONGLONG day;  // the browsed day (a LocalDayNumber); 0 for the widget's today
     bool collapsed; // only the header and the next match
+    bool hasFavourite;      // the user chose a team, `favourite`, whose lines stand out
+    int favourite;
+    ULONGLONG reminderLead; // how long before a kick-off the reminder comes; 0 for none
 };
 
 struct WidgetView {

@@ -79,6 +79,14 @@ COLORREF Brighter(COLORREF colour, int amount)
     return RGB(channel(GetRValue(colour)), channel(GetGValue(colour)), channel(GetBValue(colour)));
 }
 
+// `part` 256ths of `over` on `under`.
+COLORREF Mixed(COLORREF under, COLORREF over, int part)
+{
+    auto channel = [part](int a, int b) { return a + (b - a) * part / 256; };
+    return RGB(channel(GetRValue(under), GetRValue(over)), channel(GetGValue(under), GetGValue(over)),
+               channel(GetBValue(under), GetBValue(over)));
+}
+
 void FillGradient(HDC dc, const RECT& area, COLORREF top, COLORREF bottom)
 {
     TRIVERTEX corners[2] = {};
@@ -191,6 +199,17 @@ void PaintTableLine(HDC dc, const ViewLine& line, const RECT& area, const Widget
     name.left += Scale(7, dpi);
     DrawCell(dc, line.cell[0], name, fonts.font[line.mark == MARK_QUALIFIED ? FONT_SMALL_BOLD : FONT_SMALL],
              skin.text, DT_LEFT);
+}
+
+// The user's team's lines: a band in the skin's accent behind them, with a stripe at
+// its left edge, under the texts' own colours.
+void PaintMyTeamBand(HDC dc, const RECT& area, const Skin& skin, UINT dpi)
+{
+    int out = Scale(4, dpi);
+    RECT band = { area.left - out, area.top, area.right + out, area.bottom };
+    FillSolid(dc, band, Mixed(skin.bottom, skin.accent, 72));
+    band.right = band.left + Scale(3, dpi);
+    FillSolid(dc, band, skin.accent);
 }
 
 void PaintBar(HDC dc, const ViewLine& line, const RECT& area, const WidgetFonts& fonts, const Skin& skin)
@@ -315,6 +334,8 @@ void PaintWidget(HDC dc, const WidgetView& view, const WidgetLayout& layout, con
     for (int i = 0; i < view.lineCount; ++i) {
         const ViewLine& line = view.lines[i];
         const RECT& area = layout.line[i];
+        if (line.mine)
+            PaintMyTeamBand(dc, area, skin, dpi);
         switch (line.style) {
         case LINE_TITLE:
             DrawCell(dc, line.cell[0], area, fonts.font[FONT_TITLE], skin.text, DT_LEFT);

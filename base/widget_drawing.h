@@ -37,6 +37,11 @@ enum WidgetCommand : WORD {
     CMD_PAGE_FIRST = 1010, // + the page: go to that page
     CMD_SKIN_FIRST = 1020, // + the skin's index
     CMD_WALLPAPER = 1030,
+    CMD_TEAM_NONE = 1040,  // no favourite team
+    CMD_TEAM_FIRST = 1041, // + the team's index: the favourite team
+    CMD_LAYER_FIRST = 1080, // + a WidgetLayer
+    CMD_LOCK = 1090,       // lock or unlock the widget's place
+    CMD_SETTINGS = 1091,   // the settings dialog
 };
 
 struct ArrowPlace {

@@ -12,6 +12,39 @@ void AppendMenuItem(HMENU menu, UINT id, const WCHAR* text, bool checked, bool e
     AppendMenuW(menu, flags, id, text);
 }
 
+// "Моя команда: Испания" and its list: none, then the teams group by group.
+void AppendTeamMenu(HMENU menu, const TournamentData& data, int favourite)
+{
+    OwnedMenu teams(CreatePopupMenu());
+    if (!teams)
+        return;
+    AppendMenuItem(teams.Get(), CMD_TEAM_NONE, kNoTeamItem, favourite == kNoTeam);
+    for (int team = 0; team < kTeamCount; ++team) {
+        UINT flags = MF_STRING | (favourite == team ? MF_CHECKED : 0);
+        if (team % kTeamsPerGroup == 0)
+            flags |= MF_MENUBARBREAK; // a column for each group
+        AppendMenuW(teams.Get(), flags, CMD_TEAM_FIRST + team, data.teams[team].name);
+    }
+    WCHAR item[64];
+    lstrcpyW(item, kMyTeamItem);
+    lstrcatW(item, favourite == kNoTeam ? kNoTeamChosen : data.teams[favourite].name);
+    if (AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(teams.Get()), item))
+        teams.Release();
+}
+
+void AppendLayerMenu(HMENU menu, int layer)
+{
+    OwnedMenu layers(CreatePopupMenu());
+    if (!layers)
+        return;
+    for (int each = 0; each < LAYER_COUNT; ++each)
+        AppendMenuItem(layers.Get(), CMD_LAYER_FIRST + each, kLayerNames[each], false);
+    CheckMenuRadioItem(layers.Get(), CMD_LAYER_FIRST, CMD_LAYER_FIRST + LAYER_COUNT - 1, CMD_LAYER_FIRST + layer,
+                       MF_BYCOMMAND);
+    if (AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(layers.Get()), kLayerMenu))
+        layers.Release();
+}
+
 } // namespace
 
 WORD ChooseFromWidgetMenu(HWND widget, POINT at, const WidgetMenuState& state)
@@ -32,6 +65,13 @@ WORD ChooseFromWidgetMenu(HWND widget, POINT at, const WidgetMenuState& state)
     if (AppendMenuW(menu.Get(), MF_POPUP, reinterpret_cast<UINT_PTR>(skins.Get()), kSkinMenu))
         skins.Release(); // destroyed with the menu
     AppendMenuItem(menu.Get(), CMD_WALLPAPER, kWallpaperItem, state.wallpaper);
+    AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+    AppendTeamMenu(menu.Get(), *state.data, state.preferences.favourite);
+    AppendLayerMenu(menu.Get(), state.preferences.layer);
+    AppendMenuItem(menu.Get(), CMD_LOCK, kLockedItem, state.preferences.locked);
+    AppendMenuItem(menu.Get(), CMD_SETTINGS, kSettingsItem, false);
+    AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuItem(menu.Get(), 0, state.dataSource, false, false);
 
     // A menu closes on a click elsewhere only while its thread is in the foreground;
     // the user's window gets the focus back afterwards.

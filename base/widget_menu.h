@@ -1,8 +1,11 @@
-// The widget's own menu (its right click): the pages, the match days, the skin and the
-// wallpaper, each marked as it stands now.
+// The widget's own menu (its right click): the pages, the match days, the skin, the
+// wallpaper, the favourite team, the layer and the lock, each marked as it stands now;
+// the settings dialog; and where the data come from.
 #pragma once
 
 #include <windows.h>
+
+#include "preferences.h"
 
 struct WidgetMenuState {
     int page;           // WidgetPage shown
@@ -10,6 +13,9 @@ struct WidgetMenuState {
     bool nextDay;
     int skin;
     bool wallpaper;     // the widget's wallpaper is set
+    const TournamentData* data; // the teams, for "Моя команда"
+    Preferences preferences;
+    const WCHAR* dataSource;    // where the data come from, shown disabled
 };
 
 // Shows the menu at `at` (screen pixels) for `widget` and gives the chosen command

@@ -2,6 +2,7 @@
 
 #include "engine_settings.h"
 #include "owners.h"
+#include "preferences.h"
 #include "system_library.h"
 
 namespace {
@@ -18,7 +19,32 @@ typedef UINT(WINAPI* DpiForWindowFn)(HWND);
 HWND s_raised;
 // Dragged: the cursor's place in the window when the button went down.
 bool s_dragging;
+bool s_locked;
 POINT s_grabbed;
+int s_layer;              // WidgetLayer
+DWORD s_opacity = 100;    // percent
+bool s_mouseOver;         // the window is opaque until the mouse leaves it
+
+BYTE Alpha(void)
+{
+    return static_cast<BYTE>(s_mouseOver || s_opacity >= 100 ? 255 : s_opacity * 255 / 100);
+}
+
+// Layered only below full opacity: a layered window costs the system a copy of it.
+void ApplyOpacity(HWND window)
+{
+    LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    if (s_opacity >= 100) {
+        if (style & WS_EX_LAYERED) {
+            SetWindowLongPtrW(window, GWL_EXSTYLE, style & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+            RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME);
+        }
+        return;
+    }
+    if (!(style & WS_EX_LAYERED))
+        SetWindowLongPtrW(window, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(window, 0, Alpha(), LWA_ALPHA);
+}
 
 // The work area of the monitor that shows most of `area`, or of the nearest one.
 RECT WorkAreaFor(const RECT& area)
@@ -89,8 +115,28 @@ void SavePlace(HWND window)
     WriteSettingDword(SETTINGS_KEY, VALUE_WIDGET_TOP, static_cast<DWORD>(bounds.top));
 }
 
+void SetPlaceLocked(bool locked)
+{
+    s_locked = locked;
+}
+
+POINT Snapped(POINT place, SIZE size, const RECT& work, int reach)
+{
+    if (place.x - work.left <= reach && work.left - place.x <= reach)
+        place.x = work.left;
+    else if (place.x + size.cx - work.right <= reach && work.right - place.x - size.cx <= reach)
+        place.x = work.right - size.cx;
+    if (place.y - work.top <= reach && work.top - place.y <= reach)
+        place.y = work.top;
+    else if (place.y + size.cy - work.bottom <= reach && work.bottom - place.y - size.cy <= reach)
+        place.y = work.bottom - size.cy;
+    return place;
+}
+
 void BeginDrag(HWND window, POINT grabbed)
 {
+    if (s_locked)
+        return;
     s_dragging = true;
     s_grabbed = grabbed;
     SetCapture(window);
@@ -101,8 +147,13 @@ void DragTo(HWND window, POINT cursor)
     if (!s_dragging)
         return;
     ClientToScreen(window, &cursor);
-    SetWindowPos(window, nullptr, cursor.x - s_grabbed.x, cursor.y - s_grabbed.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT bounds;
+    GetWindowRect(window, &bounds);
+    SIZE size = { bounds.right - bounds.left, bounds.bottom - bounds.top };
+    POINT place = { cursor.x - s_grabbed.x, cursor.y - s_grabbed.y };
+    RECT wanted = { place.x, place.y, place.x + size.cx, place.y + size.cy };
+    place = Snapped(place, size, WorkAreaFor(wanted), MulDiv(kSnapReach, static_cast<int>(WindowDpi(window)), 96));
+    SetWindowPos(window, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void EndDrag(HWND window, SIZE size)
@@ -114,9 +165,75 @@ void EndDrag(HWND window, SIZE size)
     SavePlace(window);
 }
 
+namespace {
+
+bool Topmost(HWND window)
+{
+    return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+// Out of the topmost band, into the top of the ordinary windows. Wine keeps an owned
+// window topmost whatever SetWindowPos is asked; without its owner for that one call
+// it lets go.
+void LeaveTopmost(HWND window)
+{
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (!Topmost(window) || !owner)
+        return;
+    SetWindowLongPtrW(window, GWLP_HWNDPARENT, 0);
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+    SetWindowLongPtrW(window, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+}
+
+} // namespace
+
 void SendToBottom(HWND window)
 {
-    SetWindowPos(window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (s_layer != LAYER_TOPMOST && Topmost(window))
+        LeaveTopmost(window);
+    if (s_layer != LAYER_NORMAL)
+        SetWindowPos(window, s_layer == LAYER_TOPMOST ? HWND_TOPMOST : HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void SetWidgetLayer(HWND window, int layer)
+{
+    s_layer = layer >= 0 && layer < LAYER_COUNT ? layer : LAYER_DESKTOP;
+    s_raised = nullptr;
+    SendToBottom(window);
+}
+
+int MouseActivation(void)
+{
+    return s_layer == LAYER_DESKTOP ? MA_NOACTIVATE : MA_ACTIVATE;
+}
+
+void SetWidgetOpacity(HWND window, DWORD percent)
+{
+    s_opacity = percent >= 20 && percent <= 100 ? percent : 100;
+    ApplyOpacity(window);
+}
+
+void NoticeMouseOver(HWND window)
+{
+    if (s_mouseOver || s_opacity >= 100)
+        return;
+    s_mouseOver = true;
+    ApplyOpacity(window);
+    SetTimer(window, kMouseOverTimer, kMouseOverCheckMs, nullptr);
+}
+
+void CheckMouseOver(HWND window)
+{
+    POINT cursor;
+    RECT bounds;
+    if (s_dragging || !GetCursorPos(&cursor) || !GetWindowRect(window, &bounds) || PtInRect(&bounds, cursor))
+        return;
+    s_mouseOver = false;
+    KillTimer(window, kMouseOverTimer);
+    ApplyOpacity(window);
 }
 
 void RaiseForAWhile(HWND window)
@@ -125,7 +242,7 @@ void RaiseForAWhile(HWND window)
     // again is how it learns that the user went on to another window. Where the system
     // refuses, it is raised all the same, until the next change of its place in the
     // z-order takes it down.
-    s_raised = window;
+    s_raised = s_layer == LAYER_DESKTOP ? window : nullptr;
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     if (!SetForegroundWindow(window))
         s_raised = nullptr;
@@ -133,7 +250,7 @@ void RaiseForAWhile(HWND window)
 
 void KeepBelow(HWND window, WINDOWPOS* position)
 {
-    if (!position || window == s_raised || (position->flags & SWP_NOZORDER) ||
+    if (!position || s_layer != LAYER_DESKTOP || window == s_raised || (position->flags & SWP_NOZORDER) ||
         position->hwndInsertAfter == HWND_BOTTOM)
         return;
     position->hwndInsertAfter = HWND_BOTTOM;

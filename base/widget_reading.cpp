@@ -52,6 +52,10 @@ int ReadableItems(const WidgetView& view, const WidgetLayout& layout, ReadableNa
         if (bar && arrow < layout.arrowCount)
             AddArrowItem(layout.arrow[arrow++], items, capacity, &count);
         JoinCells(view.lines[i], names[i]);
+        if (view.lines[i].mine) {
+            lstrcatW(names[i], L", ");
+            lstrcatW(names[i], kMyTeamMark);
+        }
         if (count < capacity)
             items[count] = AccessibleItem{ names[i], layout.line[i], false, 0 };
         ++count;

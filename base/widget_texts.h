@@ -39,8 +39,15 @@ const WCHAR* const kTableColumns[] = { L"И", L"М", L"Р", L"О" };
 const WCHAR kWinnerOf[] = L"Победитель ";
 const WCHAR kLoserOf[] = L"Проигравший ";
 
-// The reminder balloon: "Через 15 минут: ЮАР — Мексика".
-const WCHAR kReminder[] = L"Через 15 минут: ";
+// The reminder balloon: "Через 21 минуту: ЮАР — Мексика", "Через 1 ч 30 мин: ...".
+const WCHAR kReminderIn[] = L"Через ";
+const WCHAR* const kMinuteForms[] = { L" минуту", L" минуты", L" минут" }; // 1, 2-4, 5 and on
+const WCHAR* const kHourForms[] = { L" час", L" часа", L" часов" };
+
+// The favourite team: what a screen reader hears on its lines, and where the
+// collapsed widget shows its next match ("Матч моей команды, 27 июня").
+const WCHAR kMyTeamMark[] = L"моя команда";
+const WCHAR kMyTeamNext[] = L"Матч моей команды, ";
 
 // The widget's menu and arrows, as the menu shows them and a screen reader says them.
 const WCHAR kPreviousPage[] = L"Предыдущая страница";
@@ -50,6 +57,13 @@ const WCHAR kNextMatchDay[] = L"Следующий день с матчами";
 const WCHAR kSkinMenu[] = L"Скин";
 const WCHAR kWallpaperItem[] = L"Обои чемпионата";
 const WCHAR* const kSkinNames[] = { L"Поле", L"Ночной стадион", L"Светлый" };
+const WCHAR kMyTeamItem[] = L"Моя команда: ";   // + the team's name, or:
+const WCHAR kNoTeamChosen[] = L"не выбрана";
+const WCHAR kNoTeamItem[] = L"Не выбрана";
+const WCHAR kLayerMenu[] = L"Расположение";
+const WCHAR* const kLayerNames[] = { L"На рабочем столе, под окнами", L"Как обычное окно", L"Поверх всех окон" };
+const WCHAR kLockedItem[] = L"Закреплён";
+const WCHAR kSettingsItem[] = L"Настройки…";
 
 // What pressing an arrow is called, for a screen reader.
 const WCHAR kPressAction[] = L"Нажать";

@@ -5,6 +5,8 @@
 #include "engine_settings.h"
 #include "network.h"
 #include "owners.h"
+#include "preferences.h"
+#include "settings_dialog.h"
 #include "wallpaper.h"
 #include "widget_clock.h"
 #include "widget_content.h"
@@ -39,6 +41,7 @@ struct WidgetState {
     SIZE shapedSize;         // the size and corners the window's region was made for
     int shapedRadius;
     int skin;
+    Preferences preferences; // in effect
     bool placed;             // it stands where the user saw it: its place may be saved
     ULONGLONG remindedUntil; // reminders up to this moment have been given
     ReadableNames accessibleNames; // what a screen reader reads
@@ -63,11 +66,16 @@ void SendBalloon(const WCHAR* text)
                  reinterpret_cast<LPARAM>(&data));
 }
 
-// "Через 15 минут: ..." for every 15-minute mark passed since the last look.
+// "Через 15 минут: ..." for every mark passed since the last look; with "only my
+// team's" and no team chosen, none.
 void GiveReminders(ULONGLONG now)
 {
+    const Preferences& chosen = s_widget->preferences;
+    ReminderRule rule = { chosen.reminderMinutes, chosen.myTeamOnly ? chosen.favourite : kNoTeam };
+    if (chosen.myTeamOnly && chosen.favourite == kNoTeam)
+        rule.minutes = kReminderOff;
     WCHAR text[256];
-    if (now > s_widget->remindedUntil && KickoffReminder(s_widget->data, s_widget->remindedUntil, now, text, 256))
+    if (now > s_widget->remindedUntil && KickoffReminder(s_widget->data, rule, s_widget->remindedUntil, now, text, 256))
         SendBalloon(text);
     s_widget->remindedUntil = now;
 }
@@ -123,6 +131,31 @@ bool UseFontsFor(UINT dpi)
     return true;
 }
 
+// What is in effect reaches the view, the clock and the window.
+void ApplyPreferences(void)
+{
+    const Preferences& chosen = s_widget->preferences;
+    s_widget->choice.hasFavourite = chosen.favourite != kNoTeam;
+    s_widget->choice.favourite = chosen.favourite;
+    s_widget->choice.reminderLead = chosen.reminderMinutes * kTicksPerMinute;
+    SetWidgetLayer(s_widget->window, chosen.layer);
+    SetWidgetOpacity(s_widget->window, chosen.opacity);
+    SetPlaceLocked(chosen.locked);
+}
+
+// From the dialog or the menu: what changed is stored, then everything is read back,
+// so that a value another program changed meanwhile is taken too, not overwritten.
+void ChoosePreferences(const Preferences& chosen)
+{
+    if (StoreChangedPreferences(SETTINGS_KEY, s_widget->data, s_widget->preferences, chosen))
+        s_widget->preferences = ReadPreferences(SETTINGS_KEY, s_widget->data);
+    else
+        s_widget->preferences = chosen; // in effect until the widget ends
+    ApplyPreferences();
+    Refresh();
+    ShowPreferencesInDialog(s_widget->preferences);
+}
+
 // ---------------------------------------------------------------------------------
 // What the user does.
 
@@ -162,6 +195,23 @@ void ToggleWallpaper(void)
         TurnCustomWallpaperOn(s_widget->picturePath);
 }
 
+// The menu's preferences: the team, the layer and the lock.
+void RunPreferenceCommand(WORD command)
+{
+    Preferences chosen = s_widget->preferences;
+    if (command == CMD_TEAM_NONE)
+        chosen.favourite = kNoTeam;
+    else if (command >= CMD_TEAM_FIRST && command < CMD_TEAM_FIRST + kTeamCount)
+        chosen.favourite = command - CMD_TEAM_FIRST;
+    else if (command >= CMD_LAYER_FIRST && command < CMD_LAYER_FIRST + LAYER_COUNT)
+        chosen.layer = command - CMD_LAYER_FIRST;
+    else if (command == CMD_LOCK)
+        chosen.locked = !chosen.locked;
+    else
+        return;
+    ChoosePreferences(chosen);
+}
+
 void RunCommand(WORD command)
 {
     if (command >= CMD_PAGE_FIRST && command < CMD_PAGE_FIRST + PAGE_COUNT) {
@@ -169,6 +219,8 @@ void RunCommand(WORD command)
         ShowPage(command - CMD_PAGE_FIRST);
     } else if (command >= CMD_SKIN_FIRST && command < CMD_SKIN_FIRST + kSkinCount) {
         UseSkin(command - CMD_SKIN_FIRST);
+    } else {
+        RunPreferenceCommand(command);
     }
     switch (command) {
     case CMD_PAGE_PREVIOUS:
@@ -189,6 +241,9 @@ void RunCommand(WORD command)
     case CMD_WALLPAPER:
         ToggleWallpaper();
         break;
+    case CMD_SETTINGS:
+        OpenSettingsDialog(s_widget->module, &s_widget->data, s_widget->preferences, ChoosePreferences);
+        break;
     }
 }
 
@@ -205,7 +260,7 @@ void BringIntoView(void)
 void ShowWidgetMenu(POINT at)
 {
     WidgetMenuState state = { s_widget->choice.page, s_widget->view.previousDay != 0, s_widget->view.nextDay != 0,
-                              s_widget->skin, CustomWallpaperIsOn() };
+                              s_widget->skin, CustomWallpaperIsOn(), &s_widget->data, s_widget->preferences, L"" };
     WORD command = ChooseFromWidgetMenu(s_widget->window, at, state);
     SendToBottom(s_widget->window);
     if (command)
@@ -343,11 +398,12 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_ERASEBKGND:
         return 1; // the paint covers every pixel
     case WM_MOUSEACTIVATE:
-        return MA_NOACTIVATE;
+        return MouseActivation();
     case WM_LBUTTONDOWN:
         OnLeftButtonDown(window, lParam);
         return 0;
     case WM_MOUSEMOVE:
+        NoticeMouseOver(window);
         DragTo(window, ClientPoint(lParam));
         return 0;
     case WM_LBUTTONUP:
@@ -370,6 +426,8 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_TIMER:
         if (wParam == kChangeTimer)
             Refresh();
+        else if (wParam == kMouseOverTimer)
+            CheckMouseOver(window);
         return 0;
     case WM_TIMECHANGE:
         s_widget->remindedUntil = WidgetNow(); // no reminders for the hours the clock skipped
@@ -407,7 +465,9 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
     case WM_CLOSE:
         return 0; // the widget ends with the Host
     case WM_DESTROY:
+        CloseSettingsDialog();
         KillTimer(window, kChangeTimer);
+        KillTimer(window, kMouseOverTimer);
         EndDrag(window, s_widget->layout.size); // a drag or a raise of this window ends with it
         EndRaise(window);
         ReleaseAccessibility(window);
@@ -448,6 +508,7 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
     DWORD skin = 0;
     ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
     s_widget->skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
+    s_widget->preferences = ReadPreferences(SETTINGS_KEY, s_widget->data);
 
     s_widget->module = module;
     WNDCLASSEXW windowClass = {};
@@ -467,6 +528,7 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
         DestroyWidgetWindow();
         return nullptr;
     }
+    ApplyPreferences();
     // The fonts of the monitor it will stand on: place it once at the system's DPI,
     // then lay it out again at its own.
     UINT dpi = WindowDpi(s_widget->window);
@@ -496,7 +558,10 @@ void SetWidgetData(const TournamentData& data)
     if (!s_widget)
         return;
     s_widget->data = data;
+    s_widget->preferences = ReadPreferences(SETTINGS_KEY, s_widget->data); // the team by its code
+    ApplyPreferences();
     Refresh();
+    ShowPreferencesInDialog(s_widget->preferences);
 }
 
 void DestroyWidgetWindow(void)

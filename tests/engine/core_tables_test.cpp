@@ -9,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "base/engine_settings.h"
 #include "base/group_standings.h"
+#include "base/preferences.h"
 #include "base/tournament_data.h"
 #include "base/web_address.h"
 #include "base/widget_clock.h"
 #include "base/widget_content.h"
 #include "base/widget_drawing.h"
+#include "base/widget_place.h"
 #include "core_data.h"
 #include "test_support.h"
 
@@ -197,32 +200,61 @@ TEST(WidgetDay, TurnsAtMidnightInTheFixedZone)
     }
 }
 
-// The balloon comes once per kick-off: for a 15-minute mark in (from, to], and not
-// for a match that has begun by `to`; kick-offs at the same time share one balloon.
-TEST(Reminder, FifteenMinuteMarkAtItsEdgesAndTwoMatchesInOneBalloon)
+// The balloon comes once per kick-off: for a mark in (from, to], and not for a match
+// that has begun by `to`; kick-offs at the same time share one balloon. The lead is
+// the user's, and "only my team" leaves the others out.
+TEST(Reminder, MarksAtTheirEdgesTwoMatchesInOneBalloonAndOnlyMyTeam)
 {
     const TournamentData data = BuiltInData();
-    const ULONGLONG opening = Utc(2010, 6, 11, 14, 0), mark = opening - kReminderLead;
-    const ULONGLONG second = Utc(2010, 6, 11, 18, 30) - kReminderLead;  // Uruguay — France
-    const ULONGLONG groupA = Utc(2010, 6, 22, 14, 0) - kReminderLead;   // matches 33 and 34 at once
+    const ULONGLONG lead = 15 * kMinute;
+    const ULONGLONG opening = Utc(2010, 6, 11, 14, 0), mark = opening - lead;
+    const ULONGLONG second = Utc(2010, 6, 11, 18, 30) - lead;  // Uruguay — France
+    const ULONGLONG groupA = Utc(2010, 6, 22, 14, 0) - lead;   // matches 33 and 34 at once
+    const int france = TeamByCode(data, L"fra"), spain = TeamByCode(data, L"ESP");
+    ASSERT_NE(kNoTeam, france);
+    const ReminderRule every = { 15, kNoTeam }, mine = { 15, france }, spains = { 15, spain };
+    const ReminderRule early = { 90, kNoTeam }, off = { 0, kNoTeam };
     const wchar_t opened[] = L"Через 15 минут: ЮАР — Мексика";
     const struct {
+        ReminderRule rule;
         ULONGLONG from, to;
         const wchar_t* balloon; // null: none
     } cases[] = {
-        { mark - 1, mark, opened },
-        { mark, mark + kMinute, nullptr },   // the mark was in the call before
-        { mark - kMinute, mark - 1, nullptr }, // not yet
-        { mark - 1, opening - 1, opened },   // late, but before the kick-off
-        { mark - 1, opening, nullptr },      // under way: too late
-        { mark - 1, second, L"Через 15 минут: Уругвай — Франция" },
-        { groupA - 1, groupA, L"Через 15 минут: Мексика — Уругвай, Франция — ЮАР" },
+        { every, mark - 1, mark, opened },
+        { every, mark, mark + kMinute, nullptr },   // the mark was in the call before
+        { every, mark - kMinute, mark - 1, nullptr }, // not yet
+        { every, mark - 1, opening - 1, opened },   // late, but before the kick-off
+        { every, mark - 1, opening, nullptr },      // under way: too late
+        { every, mark - 1, second, L"Через 15 минут: Уругвай — Франция" },
+        { every, groupA - 1, groupA, L"Через 15 минут: Мексика — Уругвай, Франция — ЮАР" },
+        { mine, groupA - 1, groupA, L"Через 15 минут: Франция — ЮАР" },
+        { spains, groupA - 1, groupA, nullptr },
+        { off, mark - 1, mark, nullptr },
+        { early, opening - 90 * kMinute - 1, opening - 90 * kMinute, L"Через 1 ч 30 мин: ЮАР — Мексика" },
+        { early, mark - 1, mark, nullptr },
     };
     for (const auto& c : cases) {
         wchar_t text[384] = L"none";
         SCOPED_TRACE(c.balloon ? qt::WideToUtf8(c.balloon) : "none, to " + std::to_string(c.to));
-        EXPECT_EQ(c.balloon != nullptr, KickoffReminder(data, c.from, c.to, text, ARRAYSIZE(text)));
+        EXPECT_EQ(c.balloon != nullptr, KickoffReminder(data, c.rule, c.from, c.to, text, ARRAYSIZE(text)));
         EXPECT_STREQ(c.balloon ? c.balloon : L"none", text);
+    }
+}
+
+TEST(Reminder, HowLongBeforeInRussian)
+{
+    const struct {
+        DWORD minutes;
+        const wchar_t* text;
+    } cases[] = {
+        { 5, L"Через 5 минут" },    { 21, L"Через 21 минуту" }, { 22, L"Через 22 минуты" },
+        { 11, L"Через 11 минут" },  { 30, L"Через 30 минут" },  { 60, L"Через 1 час" },
+        { 120, L"Через 2 часа" },   { 90, L"Через 1 ч 30 мин" }, { 61, L"Через 1 ч 1 мин" },
+    };
+    for (const auto& c : cases) {
+        wchar_t text[64] = {};
+        AppendLead(text, ARRAYSIZE(text), c.minutes);
+        EXPECT_STREQ(c.text, text) << c.minutes;
     }
 }
 
@@ -318,3 +350,80 @@ TEST(WebAddress, ProxyServerTextsNormalisedOrRefused)
 }
 
 } // namespace
+
+// Every value of any type or size that is not one the widget takes reads as its
+// default; a change stores only what changed.
+TEST(Preferences, GarbageReadsAsDefaultsAndOnlyChangesAreStored)
+{
+    const wchar_t key[] = L"Software\\Morvane\\TessmarkPreferencesTest";
+    RegDeleteTreeW(HKEY_CURRENT_USER, key);
+    const TournamentData data = BuiltInData();
+    auto dword = [&](const wchar_t* name, DWORD value) { ASSERT_TRUE(WriteSettingDword(key, name, value)); };
+    auto text = [&](const wchar_t* name, const wchar_t* value) { ASSERT_TRUE(WriteSettingText(key, name, value)); };
+
+    Preferences read = ReadPreferences(key, data); // nothing stored
+    EXPECT_EQ(kNoTeam, read.favourite);
+    EXPECT_EQ(15u, read.reminderMinutes);
+    EXPECT_EQ(LAYER_DESKTOP, read.layer);
+    EXPECT_EQ(100u, read.opacity);
+    EXPECT_FALSE(read.myTeamOnly || read.computersZone || read.locked);
+
+    text(VALUE_FAVOURITE_TEAM, L"ESPANA");
+    dword(VALUE_REMINDER_MINUTES, 4);
+    text(VALUE_REMINDER_MY_TEAM_ONLY, L"1");
+    dword(VALUE_TIME_ZONE, 2);
+    dword(VALUE_WIDGET_LAYER, 0xFFFFFFFF);
+    dword(VALUE_WIDGET_OPACITY, 19);
+    BYTE eight[8] = { 1 };
+    HKEY opened;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_SET_VALUE, &opened));
+    RegSetValueExW(opened, VALUE_WIDGET_LOCKED, 0, REG_BINARY, eight, sizeof(eight));
+    RegCloseKey(opened);
+    read = ReadPreferences(key, data);
+    EXPECT_EQ(kNoTeam, read.favourite);
+    EXPECT_EQ(15u, read.reminderMinutes);
+    EXPECT_EQ(LAYER_DESKTOP, read.layer);
+    EXPECT_EQ(100u, read.opacity);
+    EXPECT_FALSE(read.myTeamOnly || read.computersZone || read.locked);
+    for (DWORD minutes : { 0u, 5u, 120u, 121u, 7u })
+        EXPECT_EQ(minutes == 121 ? 15u : minutes, ValidReminderMinutes(minutes));
+
+    text(VALUE_FAVOURITE_TEAM, L"esp");
+    dword(VALUE_WIDGET_OPACITY, 20);
+    dword(VALUE_WIDGET_LAYER, LAYER_TOPMOST);
+    read = ReadPreferences(key, data);
+    EXPECT_EQ(TeamByCode(data, L"ESP"), read.favourite);
+    EXPECT_STREQ(L"Испания", data.teams[read.favourite].name);
+    EXPECT_EQ(20u, read.opacity);
+    EXPECT_EQ(LAYER_TOPMOST, read.layer);
+
+    // Another program set the zone meanwhile: storing the lock leaves it as it is.
+    Preferences after = read;
+    after.locked = true;
+    after.favourite = TeamByCode(data, L"NED");
+    dword(VALUE_TIME_ZONE, 1);
+    ASSERT_TRUE(StoreChangedPreferences(key, data, read, after));
+    read = ReadPreferences(key, data);
+    EXPECT_TRUE(read.locked);
+    EXPECT_TRUE(read.computersZone);
+    EXPECT_EQ(after.favourite, read.favourite);
+    RegDeleteTreeW(HKEY_CURRENT_USER, key);
+}
+
+// While dragged, an edge within reach of the work area's edge lands on it.
+TEST(Layout, EdgesSnapToTheWorkAreaWithinReach)
+{
+    const RECT work = { 0, 0, 1920, 1040 };
+    const SIZE size = { 420, 300 };
+    const struct {
+        POINT place, snapped;
+    } cases[] = {
+        { { 10, 10 }, { 0, 0 } },          { { -10, 500 }, { 0, 500 } },    { { 11, 11 }, { 11, 11 } },
+        { { 1495, 735 }, { 1500, 740 } },  { { 1510, 750 }, { 1500, 740 } }, { { 1489, 729 }, { 1489, 729 } },
+    };
+    for (const auto& c : cases) {
+        POINT snapped = Snapped(c.place, size, work, kSnapReach);
+        EXPECT_EQ(c.snapped.x, snapped.x) << c.place.x;
+        EXPECT_EQ(c.snapped.y, snapped.y) << c.place.y;
+    }
+}
