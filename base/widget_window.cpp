@@ -14,7 +14,10 @@
 #include "widget_menu.h"
 #include "widget_place.h"
 #include "widget_reading.h"
+#include "widget_state.h"
 #include "widget_texts.h"
+
+WidgetState* g_widget;
 
 namespace {
 
@@ -27,34 +30,11 @@ const UINT kLowestDpi = 48, kHighestDpi = 960;     // 50 % to 1000 %: beyond is 
 // was just shown only after messages were pumped.
 const UINT WM_WIDGET_TO_BOTTOM = WM_APP + 1;
 
-// The widget's whole state: one window per process, touched only by the main thread.
-struct WidgetState {
-    HINSTANCE module;
-    HWND window;
-    HWND tray;
-    WCHAR picturePath[MAX_PATH];
-    TournamentData data;
-    ViewChoice choice;
-    WidgetView view;
-    WidgetLayout layout;
-    WidgetFonts fonts;
-    SIZE shapedSize;         // the size and corners the window's region was made for
-    int shapedRadius;
-    int skin;
-    Preferences preferences; // in effect
-    bool placed;             // it stands where the user saw it: its place may be saved
-    ULONGLONG remindedUntil; // reminders up to this moment have been given
-    ReadableNames accessibleNames; // what a screen reader reads
-};
-// On the heap while the widget lives (some 60 KB, which a static would add to the
-// DLL's file: mingw keeps zeroed statics in .data). A plain pointer, not an owner:
-// base.dll has no C runtime to run a static's destructor; DestroyWidgetWindow frees it.
-WidgetState* s_widget;
 
 RECT WindowBounds(void)
 {
     RECT bounds;
-    GetWindowRect(s_widget->window, &bounds);
+    GetWindowRect(g_widget->window, &bounds);
     return bounds;
 }
 
@@ -62,7 +42,7 @@ void SendBalloon(const WCHAR* text)
 {
     COPYDATASTRUCT data = { COPYDATA_BALLOON, static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(WCHAR)),
                             const_cast<WCHAR*>(text) };
-    SendMessageW(s_widget->tray, WM_COPYDATA, reinterpret_cast<WPARAM>(s_widget->window),
+    SendMessageW(g_widget->tray, WM_COPYDATA, reinterpret_cast<WPARAM>(g_widget->window),
                  reinterpret_cast<LPARAM>(&data));
 }
 
@@ -70,201 +50,52 @@ void SendBalloon(const WCHAR* text)
 // team's" and no team chosen, none.
 void GiveReminders(ULONGLONG now)
 {
-    const Preferences& chosen = s_widget->preferences;
+    const Preferences& chosen = g_widget->preferences;
     ReminderRule rule = { chosen.reminderMinutes, chosen.myTeamOnly ? chosen.favourite : kNoTeam };
     if (chosen.myTeamOnly && chosen.favourite == kNoTeam)
         rule.minutes = kReminderOff;
     WCHAR text[256];
-    if (now > s_widget->remindedUntil && KickoffReminder(s_widget->data, rule, s_widget->remindedUntil, now, text, 256))
+    if (now > g_widget->remindedUntil && KickoffReminder(g_widget->data, rule, g_widget->remindedUntil, now, text, 256))
         SendBalloon(text);
-    s_widget->remindedUntil = now;
+    g_widget->remindedUntil = now;
 }
 
 // Sleeps until what is shown next changes: no wake-up while nothing on it can.
 void ScheduleChange(ULONGLONG now)
 {
-    ULONGLONG wait = s_widget->view.nextChange > now ? s_widget->view.nextChange - now : 0;
+    ULONGLONG wait = g_widget->view.nextChange > now ? g_widget->view.nextChange - now : 0;
     ULONGLONG ms = (wait + kTicksPerMs - 1) / kTicksPerMs;
-    SetTimer(s_widget->window, kChangeTimer, ms > kLongestWaitMs ? kLongestWaitMs : static_cast<UINT>(ms), nullptr);
+    SetTimer(g_widget->window, kChangeTimer, ms > kLongestWaitMs ? kLongestWaitMs : static_cast<UINT>(ms), nullptr);
 }
 
 // The window's shape follows the layout: its size and rounded corners.
 void ApplySize(void)
 {
-    const SIZE& size = s_widget->layout.size;
-    if (size.cx == s_widget->shapedSize.cx && size.cy == s_widget->shapedSize.cy &&
-        s_widget->layout.radius == s_widget->shapedRadius)
+    const SIZE& size = g_widget->layout.size;
+    if (size.cx == g_widget->shapedSize.cx && size.cy == g_widget->shapedSize.cy &&
+        g_widget->layout.radius == g_widget->shapedRadius)
         return;
     RECT bounds = WindowBounds();
     POINT place = KeptOnScreen(bounds.left, bounds.top, size);
-    SetWindowPos(s_widget->window, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-    int radius = s_widget->layout.radius;
+    SetWindowPos(g_widget->window, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    int radius = g_widget->layout.radius;
     OwnedGdi<HRGN> shape(CreateRoundRectRgn(0, 0, size.cx + 1, size.cy + 1, radius, radius));
-    if (shape && SetWindowRgn(s_widget->window, shape.Get(), TRUE))
+    if (shape && SetWindowRgn(g_widget->window, shape.Get(), TRUE))
         shape.Release(); // the window's once it was set
-    s_widget->shapedSize = size;
-    s_widget->shapedRadius = radius;
-}
-
-// Builds what is shown now, fits the window to it and redraws.
-void Refresh(void)
-{
-    ULONGLONG now = WidgetNow();
-    GiveReminders(now);
-    BuildWidgetView(s_widget->data, now, s_widget->choice, &s_widget->view);
-    LayOutWidget(s_widget->view, s_widget->fonts, &s_widget->layout);
-    ApplySize();
-    InvalidateRect(s_widget->window, nullptr, FALSE);
-    NotifyAccessibleContentChanged(s_widget->window);
-    ScheduleChange(now);
+    g_widget->shapedSize = size;
+    g_widget->shapedRadius = radius;
 }
 
 bool UseFontsFor(UINT dpi)
 {
-    if (s_widget->fonts.font[0] && s_widget->fonts.dpi == dpi)
+    if (g_widget->fonts.font[0] && g_widget->fonts.dpi == dpi)
         return true;
     WidgetFonts fonts;
     if (!CreateWidgetFonts(dpi, &fonts))
         return false;
-    DestroyWidgetFonts(&s_widget->fonts);
-    s_widget->fonts = fonts;
+    DestroyWidgetFonts(&g_widget->fonts);
+    g_widget->fonts = fonts;
     return true;
-}
-
-// What is in effect reaches the view, the clock and the window.
-void ApplyPreferences(void)
-{
-    const Preferences& chosen = s_widget->preferences;
-    s_widget->choice.hasFavourite = chosen.favourite != kNoTeam;
-    s_widget->choice.favourite = chosen.favourite;
-    s_widget->choice.reminderLead = chosen.reminderMinutes * kTicksPerMinute;
-    SetWidgetLayer(s_widget->window, chosen.layer);
-    SetWidgetOpacity(s_widget->window, chosen.opacity);
-    SetPlaceLocked(chosen.locked);
-}
-
-// From the dialog or the menu: what changed is stored, then everything is read back,
-// so that a value another program changed meanwhile is taken too, not overwritten.
-void ChoosePreferences(const Preferences& chosen)
-{
-    if (StoreChangedPreferences(SETTINGS_KEY, s_widget->data, s_widget->preferences, chosen))
-        s_widget->preferences = ReadPreferences(SETTINGS_KEY, s_widget->data);
-    else
-        s_widget->preferences = chosen; // in effect until the widget ends
-    ApplyPreferences();
-    Refresh();
-    ShowPreferencesInDialog(s_widget->preferences);
-}
-
-// ---------------------------------------------------------------------------------
-// What the user does.
-
-void ShowPage(int page)
-{
-    s_widget->choice.page = (page + PAGE_COUNT) % PAGE_COUNT;
-    Refresh();
-}
-
-void BrowseDay(ULONGLONG day)
-{
-    if (!day)
-        return;
-    s_widget->choice.page = PAGE_MATCHES;
-    s_widget->choice.day = day == LocalDayNumber(WidgetNow()) ? 0 : day;
-    Refresh();
-}
-
-void UseSkin(int skin)
-{
-    s_widget->skin = (skin + kSkinCount) % kSkinCount;
-    WriteSettingDword(SETTINGS_KEY, VALUE_WIDGET_SKIN, static_cast<DWORD>(s_widget->skin));
-    InvalidateRect(s_widget->window, nullptr, FALSE);
-}
-
-void SetCollapsed(bool collapsed)
-{
-    s_widget->choice.collapsed = collapsed;
-    Refresh();
-}
-
-void ToggleWallpaper(void)
-{
-    if (CustomWallpaperIsOn())
-        TurnCustomWallpaperOff(s_widget->picturePath);
-    else
-        TurnCustomWallpaperOn(s_widget->picturePath);
-}
-
-// The menu's preferences: the team, the layer and the lock.
-void RunPreferenceCommand(WORD command)
-{
-    Preferences chosen = s_widget->preferences;
-    if (command == CMD_TEAM_NONE)
-        chosen.favourite = kNoTeam;
-    else if (command >= CMD_TEAM_FIRST && command < CMD_TEAM_FIRST + kTeamCount)
-        chosen.favourite = command - CMD_TEAM_FIRST;
-    else if (command >= CMD_LAYER_FIRST && command < CMD_LAYER_FIRST + LAYER_COUNT)
-        chosen.layer = command - CMD_LAYER_FIRST;
-    else if (command == CMD_LOCK)
-        chosen.locked = !chosen.locked;
-    else
-        return;
-    ChoosePreferences(chosen);
-}
-
-void RunCommand(WORD command)
-{
-    if (command >= CMD_PAGE_FIRST && command < CMD_PAGE_FIRST + PAGE_COUNT) {
-        s_widget->choice.day = 0;
-        ShowPage(command - CMD_PAGE_FIRST);
-    } else if (command >= CMD_SKIN_FIRST && command < CMD_SKIN_FIRST + kSkinCount) {
-        UseSkin(command - CMD_SKIN_FIRST);
-    } else {
-        RunPreferenceCommand(command);
-    }
-    switch (command) {
-    case CMD_PAGE_PREVIOUS:
-        ShowPage(s_widget->choice.page - 1);
-        break;
-    case CMD_PAGE_NEXT:
-        ShowPage(s_widget->choice.page + 1);
-        break;
-    case CMD_DAY_PREVIOUS:
-        BrowseDay(s_widget->view.previousDay);
-        break;
-    case CMD_DAY_NEXT:
-        BrowseDay(s_widget->view.nextDay);
-        break;
-    case CMD_DAY_TODAY:
-        BrowseDay(LocalDayNumber(WidgetNow()));
-        break;
-    case CMD_WALLPAPER:
-        ToggleWallpaper();
-        break;
-    case CMD_SETTINGS:
-        OpenSettingsDialog(s_widget->module, &s_widget->data, s_widget->preferences, ChoosePreferences);
-        break;
-    }
-}
-
-// The tray icon was double-clicked: the whole widget, where the user can see it.
-void BringIntoView(void)
-{
-    s_widget->choice.collapsed = false;
-    Refresh();
-    KeepOnScreen(s_widget->window, s_widget->layout.size);
-    ShowWindow(s_widget->window, SW_SHOWNOACTIVATE);
-    RaiseForAWhile(s_widget->window);
-}
-
-void ShowWidgetMenu(POINT at)
-{
-    WidgetMenuState state = { s_widget->choice.page, s_widget->view.previousDay != 0, s_widget->view.nextDay != 0,
-                              s_widget->skin, CustomWallpaperIsOn(), &s_widget->data, s_widget->preferences, L"" };
-    WORD command = ChooseFromWidgetMenu(s_widget->window, at, state);
-    SendToBottom(s_widget->window);
-    if (command)
-        RunCommand(command);
 }
 
 // ---------------------------------------------------------------------------------
@@ -273,7 +104,7 @@ void ShowWidgetMenu(POINT at)
 void OnPaint(HWND window)
 {
     PaintScope paint(window);
-    const SIZE& size = s_widget->layout.size;
+    const SIZE& size = g_widget->layout.size;
     // Declared in this order, they go in the reverse: the picture is put down, the DC
     // deleted, then the bitmap.
     OwnedGdi<HBITMAP> bitmap;
@@ -288,7 +119,7 @@ void OnPaint(HWND window)
     SelectedObject picture(memory.Get(), bitmap.Get());
     {
         SavedDc clean(memory.Get()); // the painting's fonts, brushes and pens go with it
-        PaintWidget(memory.Get(), s_widget->view, s_widget->layout, s_widget->fonts, GetSkin(s_widget->skin));
+        PaintWidget(memory.Get(), g_widget->view, g_widget->layout, g_widget->fonts, GetSkin(g_widget->skin));
     }
     BitBlt(paint.Get(), 0, 0, size.cx, size.cy, memory.Get(), 0, 0, SRCCOPY);
 }
@@ -302,8 +133,8 @@ POINT ClientPoint(LPARAM lParam)
 void OnLeftButtonDown(HWND window, LPARAM lParam)
 {
     POINT point = ClientPoint(lParam);
-    if (WORD command = ArrowCommandAt(s_widget->layout, point)) {
-        RunCommand(command);
+    if (WORD command = ArrowCommandAt(g_widget->layout, point)) {
+        RunWidgetCommand(command);
         return;
     }
     BeginDrag(window, point);
@@ -312,7 +143,7 @@ void OnLeftButtonDown(HWND window, LPARAM lParam)
 void OnRightButtonUp(LPARAM lParam)
 {
     POINT at = ClientPoint(lParam);
-    ClientToScreen(s_widget->window, &at);
+    ClientToScreen(g_widget->window, &at);
     ShowWidgetMenu(at);
 }
 
@@ -321,7 +152,7 @@ bool OnSetCursor(HWND window)
     POINT cursor;
     GetCursorPos(&cursor);
     ScreenToClient(window, &cursor);
-    if (!ArrowCommandAt(s_widget->layout, cursor))
+    if (!ArrowCommandAt(g_widget->layout, cursor))
         return false;
     SetCursor(LoadCursorW(nullptr, IDC_HAND));
     return true;
@@ -334,8 +165,8 @@ void OnDpiChanged(WPARAM wParam)
     UINT dpi = HIWORD(wParam);
     if (dpi < kLowestDpi || dpi > kHighestDpi || !UseFontsFor(dpi))
         return;
-    Refresh();
-    KeepOnScreen(s_widget->window, s_widget->layout.size);
+    RefreshWidget();
+    KeepOnScreen(g_widget->window, g_widget->layout.size);
 }
 
 // The engine's host messages from the tray window.
@@ -343,7 +174,7 @@ void OnHostMessage(UINT message)
 {
     switch (message) {
     case WM_ENGINE_SWITCH_SKIN:
-        UseSkin(s_widget->skin + 1);
+        UseSkin(g_widget->skin + 1);
         break;
     case WM_ENGINE_COLLAPSE_ON:
         SetCollapsed(true);
@@ -355,10 +186,10 @@ void OnHostMessage(UINT message)
         BringIntoView();
         break;
     case WM_ENGINE_WALLPAPER_ON:
-        TurnCustomWallpaperOn(s_widget->picturePath);
+        TurnCustomWallpaperOn(g_widget->picturePath);
         break;
     case WM_ENGINE_WALLPAPER_OFF:
-        TurnCustomWallpaperOff(s_widget->picturePath);
+        TurnCustomWallpaperOff(g_widget->picturePath);
         break;
     case WM_ENGINE_PROXY_TEST:
         RequestProxyTest();
@@ -379,14 +210,14 @@ void TakeNetworkReports(void)
         if (report->balloon[0])
             SendBalloon(report->balloon);
         if (TrayStateChanges(report->trayState))
-            SendMessageW(s_widget->tray, WM_TRAY_SET_STATE, static_cast<WPARAM>(report->trayState), 0);
+            SendMessageW(g_widget->tray, WM_TRAY_SET_STATE, static_cast<WPARAM>(report->trayState), 0);
         FreeNetworkReport(report);
     }
 }
 
 int ProvideAccessibleItems(HWND, AccessibleItem* items, int capacity)
 {
-    return ReadableItems(s_widget->view, s_widget->layout, s_widget->accessibleNames, items, capacity);
+    return ReadableItems(g_widget->view, g_widget->layout, g_widget->accessibleNames, items, capacity);
 }
 
 LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -408,10 +239,10 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     case WM_LBUTTONUP:
         ReleaseCapture();
-        EndDrag(window, s_widget->layout.size);
+        EndDrag(window, g_widget->layout.size);
         return 0;
     case WM_CAPTURECHANGED:
-        EndDrag(window, s_widget->layout.size);
+        EndDrag(window, g_widget->layout.size);
         return 0;
     case WM_RBUTTONUP:
         OnRightButtonUp(lParam);
@@ -421,26 +252,26 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             return TRUE;
         break;
     case WM_COMMAND:
-        RunCommand(LOWORD(wParam));
+        RunWidgetCommand(LOWORD(wParam));
         return 0;
     case WM_TIMER:
         if (wParam == kChangeTimer)
-            Refresh();
+            RefreshWidget();
         else if (wParam == kMouseOverTimer)
             CheckMouseOver(window);
         return 0;
     case WM_TIMECHANGE:
-        s_widget->remindedUntil = WidgetNow(); // no reminders for the hours the clock skipped
-        Refresh();
+        g_widget->remindedUntil = WidgetNow(); // no reminders for the hours the clock skipped
+        RefreshWidget();
         return 0;
     case WM_DISPLAYCHANGE:
-        KeepOnScreen(s_widget->window, s_widget->layout.size);
+        KeepOnScreen(g_widget->window, g_widget->layout.size);
         return 0;
     case WM_SETTINGCHANGE:
         if (wParam == SPI_SETWORKAREA)
-            KeepOnScreen(s_widget->window, s_widget->layout.size);
+            KeepOnScreen(g_widget->window, g_widget->layout.size);
         else if (wParam == SPI_SETDESKWALLPAPER)
-            NoticeWallpaperChange(s_widget->picturePath);
+            NoticeWallpaperChange(g_widget->picturePath);
         return 0;
     case WM_ACTIVATE:
         if (LOWORD(wParam) == WA_INACTIVE)
@@ -455,7 +286,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         OnDpiChanged(wParam);
         return 0;
     case WM_WIDGET_TO_BOTTOM:
-        SendToBottom(s_widget->window);
+        SendToBottom(g_widget->window);
         return 0;
     case WM_NETWORK_REPORT:
         TakeNetworkReports();
@@ -468,7 +299,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         CloseSettingsDialog();
         KillTimer(window, kChangeTimer);
         KillTimer(window, kMouseOverTimer);
-        EndDrag(window, s_widget->layout.size); // a drag or a raise of this window ends with it
+        EndDrag(window, g_widget->layout.size); // a drag or a raise of this window ends with it
         EndRaise(window);
         ReleaseAccessibility(window);
         return 0;
@@ -488,29 +319,41 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 
 } // namespace
 
+void RefreshWidget(void)
+{
+    ULONGLONG now = WidgetNow();
+    GiveReminders(now);
+    BuildWidgetView(g_widget->data, now, g_widget->choice, &g_widget->view);
+    LayOutWidget(g_widget->view, g_widget->fonts, &g_widget->layout);
+    ApplySize();
+    InvalidateRect(g_widget->window, nullptr, FALSE);
+    NotifyAccessibleContentChanged(g_widget->window);
+    ScheduleChange(now);
+}
+
 HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installFolder, const TournamentData& data,
                         DWORD* error)
 {
-    s_widget = NewOnHeap<WidgetState>().Release(); // until DestroyWidgetWindow
-    if (!s_widget) {
+    g_widget = NewOnHeap<WidgetState>().Release(); // until DestroyWidgetWindow
+    if (!g_widget) {
         *error = ERROR_NOT_ENOUGH_MEMORY;
         return nullptr;
     }
-    s_widget->tray = trayWindow;
-    s_widget->data = data;
-    s_widget->remindedUntil = WidgetNow();
-    lstrcpynW(s_widget->picturePath, installFolder, MAX_PATH);
-    if (lstrlenW(s_widget->picturePath) + lstrlenW(kPictureName) < MAX_PATH)
-        lstrcatW(s_widget->picturePath, kPictureName);
+    g_widget->tray = trayWindow;
+    g_widget->data = data;
+    g_widget->remindedUntil = WidgetNow();
+    lstrcpynW(g_widget->picturePath, installFolder, MAX_PATH);
+    if (lstrlenW(g_widget->picturePath) + lstrlenW(kPictureName) < MAX_PATH)
+        lstrcatW(g_widget->picturePath, kPictureName);
     else
-        s_widget->picturePath[0] = 0; // no picture to be found: wallpaper ON then refuses
-    NoticeWallpaperChange(s_widget->picturePath); // the user may have chosen another while it did not run
+        g_widget->picturePath[0] = 0; // no picture to be found: wallpaper ON then refuses
+    NoticeWallpaperChange(g_widget->picturePath); // the user may have chosen another while it did not run
     DWORD skin = 0;
     ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
-    s_widget->skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
-    s_widget->preferences = ReadPreferences(SETTINGS_KEY, s_widget->data);
+    g_widget->skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
+    g_widget->preferences = ReadPreferences(SETTINGS_KEY, g_widget->data);
 
-    s_widget->module = module;
+    g_widget->module = module;
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = WidgetWindowProc;
@@ -521,9 +364,9 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
 
     // Owned, so no taskbar button even where the desktop has no shell window (Wine's).
     HWND owner = GetShellWindow();
-    s_widget->window = CreateWindowExW(WS_EX_TOOLWINDOW, WIDGET_WINDOW_CLASS, kWidgetTitle, WS_POPUP, 0, 0, 1, 1,
+    g_widget->window = CreateWindowExW(WS_EX_TOOLWINDOW, WIDGET_WINDOW_CLASS, kWidgetTitle, WS_POPUP, 0, 0, 1, 1,
                                       owner ? owner : trayWindow, nullptr, module, nullptr);
-    if (!s_widget->window) {
+    if (!g_widget->window) {
         *error = GetLastError();
         DestroyWidgetWindow();
         return nullptr;
@@ -531,50 +374,50 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
     ApplyPreferences();
     // The fonts of the monitor it will stand on: place it once at the system's DPI,
     // then lay it out again at its own.
-    UINT dpi = WindowDpi(s_widget->window);
+    UINT dpi = WindowDpi(g_widget->window);
     if (!UseFontsFor(dpi)) {
         *error = GetLastError() ? GetLastError() : ERROR_NOT_ENOUGH_MEMORY;
         DestroyWidgetWindow();
         return nullptr;
     }
-    BuildWidgetView(s_widget->data, WidgetNow(), s_widget->choice, &s_widget->view);
-    LayOutWidget(s_widget->view, s_widget->fonts, &s_widget->layout);
-    POINT place = StartPlace(s_widget->layout.size, dpi);
-    SetWindowPos(s_widget->window, nullptr, place.x, place.y, s_widget->layout.size.cx, s_widget->layout.size.cy,
+    BuildWidgetView(g_widget->data, WidgetNow(), g_widget->choice, &g_widget->view);
+    LayOutWidget(g_widget->view, g_widget->fonts, &g_widget->layout);
+    POINT place = StartPlace(g_widget->layout.size, dpi);
+    SetWindowPos(g_widget->window, nullptr, place.x, place.y, g_widget->layout.size.cx, g_widget->layout.size.cy,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    s_widget->placed = true;
-    UseFontsFor(WindowDpi(s_widget->window));
-    Refresh();
+    g_widget->placed = true;
+    UseFontsFor(WindowDpi(g_widget->window));
+    RefreshWidget();
 
-    ShowWindow(s_widget->window, SW_SHOWNOACTIVATE);
-    SendToBottom(s_widget->window);
-    PostMessageW(s_widget->window, WM_WIDGET_TO_BOTTOM, 0, 0);
-    UpdateWindow(s_widget->window); // painted before the Host goes on
-    return s_widget->window;
+    ShowWindow(g_widget->window, SW_SHOWNOACTIVATE);
+    SendToBottom(g_widget->window);
+    PostMessageW(g_widget->window, WM_WIDGET_TO_BOTTOM, 0, 0);
+    UpdateWindow(g_widget->window); // painted before the Host goes on
+    return g_widget->window;
 }
 
 void SetWidgetData(const TournamentData& data)
 {
-    if (!s_widget)
+    if (!g_widget)
         return;
-    s_widget->data = data;
-    s_widget->preferences = ReadPreferences(SETTINGS_KEY, s_widget->data); // the team by its code
+    g_widget->data = data;
+    g_widget->preferences = ReadPreferences(SETTINGS_KEY, g_widget->data); // the team by its code
     ApplyPreferences();
-    Refresh();
-    ShowPreferencesInDialog(s_widget->preferences);
+    RefreshWidget();
+    ShowPreferencesInDialog(g_widget->preferences);
 }
 
 void DestroyWidgetWindow(void)
 {
-    if (!s_widget)
+    if (!g_widget)
         return;
-    if (s_widget->window) {
-        if (s_widget->placed)
-            SavePlace(s_widget->window);
-        DestroyWindow(s_widget->window);
+    if (g_widget->window) {
+        if (g_widget->placed)
+            SavePlace(g_widget->window);
+        DestroyWindow(g_widget->window);
     }
-    DestroyWidgetFonts(&s_widget->fonts);
-    UnregisterClassW(WIDGET_WINDOW_CLASS, s_widget->module);
-    OwnedHeap<WidgetState> freed(s_widget);
-    s_widget = nullptr;
+    DestroyWidgetFonts(&g_widget->fonts);
+    UnregisterClassW(WIDGET_WINDOW_CLASS, g_widget->module);
+    OwnedHeap<WidgetState> freed(g_widget);
+    g_widget = nullptr;
 }
