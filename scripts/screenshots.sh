@@ -3,7 +3,8 @@
 # the Loader with "/date=" (the replay of a tournament day) and saves PNG screenshots
 # to docs/: the desktop with the widget and its tray icon, the widget in its three
 # skins, collapsed, its group and knock-out pages, before, during and after the
-# tournament, after midnight on match days, its menu, at 200 %, on its own wallpaper; the tray menu, the proxy
+# tournament, after midnight on match days, its menu, at 200 %, on its own wallpaper,
+# with a favourite team, its settings dialog; the tray menu, the proxy
 # dialog in both modes and the setup's pages.
 set -uo pipefail
 . "$(dirname "$0")/wine-env.sh"
@@ -106,6 +107,18 @@ shoot_day 2010-06-23T00:10 night1
 shoot_day 2010-07-03T01:00 night2
 shoot_day 2010-07-12T00:30 night3
 side_by_side widget-night.png "$tmp/night1.png" "$tmp/night2.png" "$tmp/night3.png"
+
+# The user's team: Spain, on its match day and in its group, and the settings dialog.
+"$WINE64" reg add 'HKCU\Software\Morvane\Tessmark' /v favourite_team /t REG_SZ /d ESP /f >/dev/null 2>&1
+start_widget /date=2010-06-21T21:00 && shot_of_widget "$tmp/mine-matches.png"
+drive page 1 && shot_of_widget "$tmp/mine-groups.png"
+side_by_side widget-my-team.png "$tmp/mine-matches.png" "$tmp/mine-groups.png"
+drive page 0
+drive command 1091 && place=$(drive dialog 209 | tr -d '\r') && sleep 0.7 &&
+    import -window root -crop "$place" +repage -strip -define png:compression-level=9 "$root/docs/widget-settings.png" &&
+    echo "docs/widget-settings.png"
+stop_widget
+"$WINE64" reg delete 'HKCU\Software\Morvane\Tessmark' /v favourite_team /f >/dev/null 2>&1
 
 start_widget /date=2010-06-22T21:00
 drive menu && shoot tray-menu.png && drive close

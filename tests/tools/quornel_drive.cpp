@@ -16,6 +16,7 @@
 //   fill     type a server, login and password into the dialog
 //   wizard   wait for the setup's or the uninstaller's window; prints its place on
 //            the screen as WxH+X+Y (for cutting it out of a screenshot)
+//   dialog N the same for the visible dialog that has a control of id N
 //   next     press its default button ("Далее", "Установить", "Готово", ...)
 //   hold     keep a hidden window on the desktop until the prefix stops (test runs
 //            start it first, so that Wine's desktop and services are started once,
@@ -53,22 +54,20 @@ HWND VisibleMenu(void)
     return menu && IsWindowVisible(menu) ? menu : nullptr;
 }
 
+// A visible dialog with a control of that id.
+HWND DialogWith(int control)
+{
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w; w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+        if (IsWindowVisible(w) && GetDlgItem(w, control))
+            return w;
+    }
+    return nullptr;
+}
+
 // The setup's wizard: a visible dialog with a Back button (id 3), as NSIS makes it.
 HWND Wizard(void)
 {
-    HWND found = nullptr;
-    EnumWindows(
-        [](HWND window, LPARAM result) -> BOOL {
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, ARRAYSIZE(name));
-            if (IsWindowVisible(window) && !wcscmp(name, L"#32770") && GetDlgItem(window, 3)) {
-                *reinterpret_cast<HWND*>(result) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
+    return DialogWith(3);
 }
 
 } // namespace
@@ -85,9 +84,11 @@ int wmain(int argc, wchar_t** argv)
             DispatchMessageW(&message);
         return 0;
     }
-    if (!wcscmp(command, L"wizard")) {
+    if (!wcscmp(command, L"wizard") || !wcscmp(command, L"dialog")) {
+        // "dialog N": the dialog with control N, as "wizard" the setup's.
+        int control = argc > 2 ? _wtoi(argv[2]) : 3;
         HWND wizard = nullptr;
-        if (!WaitFor([&] { return (wizard = Wizard()) != nullptr; }))
+        if (!WaitFor([&] { return (wizard = DialogWith(control)) != nullptr; }))
             return 1;
         RECT frame;
         GetWindowRect(wizard, &frame);
