@@ -5,6 +5,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "data_source.h"
 #include "engine_settings.h"
 #include "http_fetch.h"
 #include "report_queue.h"
@@ -38,6 +39,7 @@ HANDLE s_stop;     // manual-reset: end now
 HANDLE s_download; // auto-reset: download now
 HANDLE s_test;     // auto-reset: test the connection
 int s_trayState;   // what the tray was last told; it starts online
+DataSourceState s_dataSource; // what the widget shows, from LoadCachedData and the reports taken
 
 // Handed to the worker, which owns it and everything in it (RunOwnedWorker).
 struct WorkerStart {
@@ -193,41 +195,6 @@ int TrayStateOf(const FetchAnswer& answer)
     return answer.status == 200 || answer.status == 304 ? 0 : -1;
 }
 
-// The proxy test's answer, in Russian.
-void DescribeTest(const FetchAnswer& answer, const FetchSettings& settings, WCHAR* text)
-{
-    const WCHAR* reason;
-    switch (answer.outcome) {
-    case FETCH_OK:
-        if (settings.manualProxy)
-            wsprintfW(text, kConnectionWorksThrough, settings.proxy);
-        else
-            lstrcpyW(text, kConnectionWorks);
-        return;
-    case FETCH_HTTP_STATUS:
-        wsprintfW(text, kNoConnectionServerError, answer.status);
-        return;
-    case FETCH_NO_URL: reason = kNoDataAddress; break;
-    case FETCH_BAD_URL: reason = kBadDataAddress; break;
-    case FETCH_BAD_PROXY: reason = kBadProxyAddress; break;
-    case FETCH_PROXY_UNREACHABLE: reason = kProxyUnreachable; break;
-    case FETCH_PROXY_LOGIN_NEEDED: reason = kProxyLoginNeeded; break;
-    case FETCH_PROXY_LOGIN_REFUSED: reason = kProxyLoginRefused; break;
-    case FETCH_SERVER_UNREACHABLE: reason = kServerUnreachable; break;
-    case FETCH_TIMEOUT: reason = kTimedOut; break;
-    case FETCH_CONNECTION_LOST: reason = kConnectionLost; break;
-    case FETCH_BAD_ANSWER: reason = kNotHttp; break;
-    case FETCH_TOO_MANY_REDIRECTS: reason = kTooManyRedirects; break;
-    case FETCH_BAD_REDIRECT: reason = kBadRedirect; break;
-    case FETCH_TOO_BIG: reason = kTooBig; break;
-    case FETCH_SECURE_FAILURE: reason = kSecureFailure; break;
-    default:
-        wsprintfW(text, kNoConnectionSystemError, answer.error);
-        return;
-    }
-    wsprintfW(text, kNoConnection, reason);
-}
-
 OwnedHeap<NetworkReport> NewReport(void)
 {
     OwnedHeap<NetworkReport> report = NewOnHeap<NetworkReport>();
@@ -241,7 +208,8 @@ OwnedHeap<NetworkReport> NewReport(void)
 // posted leaves the report queued: the next one takes it along.
 void Post(const WorkerStart& worker, OwnedHeap<NetworkReport> report)
 {
-    bool news = report->trayState >= 0 || report->hasData || report->balloon[0];
+    bool news = report->trayState >= 0 || report->hasData || report->balloon[0] || report->downloaded ||
+                report->failure[0];
     if (news && QueueReport(worker.queue, report.Get())) {
         report.Release(); // the queue's now
         PostMessageW(worker.window, WM_NETWORK_REPORT, 0, 0);
@@ -253,23 +221,27 @@ void Post(const WorkerStart& worker, OwnedHeap<NetworkReport> report)
 bool Download(const WorkerStart& worker)
 {
     FetchSettings settings;
-    FetchOutcome usable = ReadFetchSettings(&settings);
-    OwnedHeap<NetworkReport> report;
-    if (usable == FETCH_OK)
-        report = NewReport();
+    FetchAnswer answer = FetchAnswer(); // zeroed: a settings outcome sends nothing
+    answer.outcome = ReadFetchSettings(&settings);
+    if (answer.outcome == FETCH_NO_URL)
+        return false;
+    OwnedHeap<NetworkReport> report = NewReport();
     if (!report)
-        return usable != FETCH_NO_URL;
+        return true;
     WCHAR since[kGmtTextUnits] = L"";
     DWORD cachedSize = 0;
     TournamentData cachedData;
     OwnedHeap<char> cached = CachedCopyOf(settings.url, &cachedSize, &cachedData);
     if (cached)
         StoredLastModified(since);
-    FetchAnswer answer;
-    Fetch(settings, since, false, worker.stop, &answer);
+    if (answer.outcome == FETCH_OK)
+        Fetch(settings, since, false, worker.stop, &answer);
     report->trayState = TrayStateOf(answer);
     const char* body = answer.body.Get();
-    if (body && ReadTournamentData(body, answer.size, &report->data)) {
+    report->validFile = body && ReadTournamentData(body, answer.size, &report->data);
+    report->downloaded = report->validFile || (answer.outcome == FETCH_OK && answer.status == 304);
+    if (report->validFile) {
+        lstrcpyW(report->lastModified, answer.lastModified);
         if (cached && cachedSize == answer.size && !memcmp(cached.Get(), body, answer.size)) {
             RememberLastModified(answer.lastModified); // the same file again
         } else {
@@ -283,6 +255,10 @@ bool Download(const WorkerStart& worker)
             report->hasData = true;
             lstrcpyW(report->balloon, kDataUpdated);
         }
+    } else if (answer.outcome == FETCH_OK && !report->downloaded) {
+        lstrcpyW(report->failure, kBadDataFile);
+    } else if (answer.outcome != FETCH_OK && answer.outcome != FETCH_CANCELLED) {
+        DescribeFetch(answer, settings, report->failure);
     }
     Post(worker, Moved(report));
     return true;
@@ -294,12 +270,12 @@ void TestConnection(const WorkerStart& worker)
     if (!report)
         return;
     FetchSettings settings;
-    FetchAnswer answer;
+    FetchAnswer answer = FetchAnswer();
     answer.outcome = ReadFetchSettings(&settings);
     if (answer.outcome == FETCH_OK)
         Fetch(settings, L"", true, worker.stop, &answer);
     report->trayState = TrayStateOf(answer);
-    DescribeTest(answer, settings, report->balloon);
+    DescribeFetch(answer, settings, report->balloon);
     Post(worker, Moved(report));
 }
 
@@ -394,7 +370,17 @@ bool LoadCachedData(TournamentData* data)
     WCHAR url[REGISTRY_TEXT_UNITS];
     DWORD size = 0;
     ReadSettingText(SETTINGS_KEY, VALUE_DATA_URL, url, REGISTRY_TEXT_UNITS);
-    return static_cast<bool>(CachedCopyOf(url, &size, data));
+    ZeroMemory(&s_dataSource, sizeof(s_dataSource)); // built in, unless the copy is taken
+    if (!CachedCopyOf(url, &size, data))
+        return false;
+    s_dataSource.downloaded = true;
+    StoredLastModified(s_dataSource.lastModified);
+    return true;
+}
+
+void DescribeDataSource(WCHAR* text, int units)
+{
+    FormatDataSource(s_dataSource, text, units);
 }
 
 bool StartNetwork(HWND window)
@@ -452,7 +438,10 @@ bool TrayStateChanges(int state)
 
 NetworkReport* TakeNetworkReport(void)
 {
-    return s_queue ? TakeReport(s_queue) : nullptr;
+    NetworkReport* report = s_queue ? TakeReport(s_queue) : nullptr;
+    if (report)
+        NoteNetworkReport(&s_dataSource, *report);
+    return report;
 }
 
 void FreeNetworkReport(NetworkReport* report)

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include "../loader/time/date_texts.h" // by path: some tests include this header without the time module
 #include "tournament_data.h"
 
 // Posted to the widget window with no parameters: "reports are waiting", nothing
@@ -14,17 +15,29 @@
 // takes them, so a message forged by another process finds nothing to read.
 const UINT WM_NETWORK_REPORT = WM_APP + 2;
 
+// Room for a balloon's text and for a failed download's reason.
+const int kNetworkTextUnits = 384;
+
 struct NetworkReport {
     NetworkReport* next;   // the queue's
     int trayState;         // -1: nothing new; else 0 online, 1 offline
     bool hasData;          // a new data file, already cached, to be shown
     TournamentData data;
-    WCHAR balloon[384];    // empty: no balloon
+    WCHAR balloon[kNetworkTextUnits]; // empty: no balloon
+    // For DescribeDataSource; a proxy test sets none of them.
+    bool downloaded;                    // a download worked: a valid file came, or a 304
+    bool validFile;                     // a valid file came, new or the same again
+    WCHAR lastModified[kGmtTextUnits];  // with validFile, its Last-Modified or empty
+    WCHAR failure[kNetworkTextUnits];   // a failed download's reason, as a balloon says it; else empty
 };
 
 // The cached copy of the file at the current data address, when it is whole and
-// valid; false (data untouched) otherwise.
+// valid; false (data untouched) otherwise. The widget starts with what this gives,
+// else with the built-in data: DescribeDataSource starts from its answer.
 bool LoadCachedData(TournamentData* data);
+// What the widget's menu says of its data (main thread): "Данные от 11 июля, 23:40",
+// "Данные: встроенные; нет соединения: сервер недоступен". Cut to `units`.
+void DescribeDataSource(WCHAR* text, int units);
 
 // Starts the worker, which reports to `window` through the queue. False when it
 // could not start: the widget then keeps the data it has and makes no request.

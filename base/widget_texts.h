@@ -89,3 +89,10 @@ const WCHAR kTooManyRedirects[] = L"слишком много перенапра
 const WCHAR kBadRedirect[] = L"перенаправление на неподдерживаемый адрес";
 const WCHAR kTooBig[] = L"файл данных больше 1 МБ";
 const WCHAR kSecureFailure[] = L"не удалось установить защищённое соединение";
+const WCHAR kBadDataFile[] = L"Файл данных повреждён"; // a download's 200 whose file was refused
+
+// The menu's account of the widget's data: "Данные от 11 июля, 23:40", a failed
+// download's reason after it.
+const WCHAR kBuiltInData[] = L"Данные: встроенные";
+const WCHAR kDownloadedData[] = L"Данные: загруженные"; // the file came without a date
+const WCHAR kDataFrom[] = L"Данные от ";

@@ -1,7 +1,7 @@
 // The engine's pure core as tables, compiled into the test: the data reader cell by
 // cell, the knock-out rounds against the published results, the widget's day at
-// midnight in the fixed zone, the reminder's edges, the layout at three DPIs and the
-// proxy server texts. Each runs in milliseconds; the data is the copy in base.dll.
+// midnight in the fixed zone, the reminder's edges, the layout at three DPIs, the
+// proxy server texts and the menu's account of the data. Each runs in milliseconds; the data is the copy in base.dll.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/data_source.h"
 #include "base/engine_settings.h"
 #include "base/group_standings.h"
 #include "base/preferences.h"
@@ -347,6 +348,59 @@ TEST(WebAddress, ProxyServerTextsNormalisedOrRefused)
         if (c.server)
             EXPECT_STREQ(c.server, server) << qt::WideToUtf8(c.text);
     }
+}
+
+// The menu's account of the data through a run of the worker's reports, from the
+// built-in data on: new data date it in the fixed zone (summer UTC+4, winter UTC+3),
+// a failed download adds its reason until a download works (a 304 too), a proxy
+// test changes nothing, the same file again brings its new date.
+TEST(DataSource, TextFollowsTheReports)
+{
+    const wchar_t july11[] = L"Sun, 11 Jul 2010 19:40:00 GMT";
+    const struct {
+        bool hasData, downloaded, validFile;
+        const wchar_t* lastModified;
+        const wchar_t* failure;
+        const wchar_t* balloon;
+        const wchar_t* text;
+    } steps[] = {
+        { false, false, false, L"", L"", L"", L"Данные: встроенные" },
+        { false, false, false, L"", L"Нет соединения: сервер недоступен", L"",
+          L"Данные: встроенные; нет соединения: сервер недоступен" },
+        { false, true, true, july11, L"", L"", L"Данные: встроенные" }, // the same file: still not shown
+        { true, true, true, july11, L"", L"Данные обновлены", L"Данные от 11 июля, 23:40" },
+        { false, false, false, L"", L"Нет соединения: прокси-сервер недоступен", L"",
+          L"Данные от 11 июля, 23:40; нет соединения: прокси-сервер недоступен" },
+        { false, false, false, L"", L"", L"Соединение работает",
+          L"Данные от 11 июля, 23:40; нет соединения: прокси-сервер недоступен" },
+        { false, true, false, L"", L"", L"", L"Данные от 11 июля, 23:40" }, // 304
+        { false, false, false, L"", L"Файл данных повреждён", L"", L"Данные от 11 июля, 23:40; файл данных повреждён" },
+        { false, true, true, L"Fri, 01 Jan 2010 00:30:00 GMT", L"", L"", L"Данные от 1 января, 03:30" },
+        { true, true, true, L"", L"", L"Данные обновлены", L"Данные: загруженные" },
+        { false, false, false, L"", L"Нет соединения: ошибка сервера (код 404)", L"",
+          L"Данные: загруженные; нет соединения: ошибка сервера (код 404)" },
+    };
+    DataSourceState state = {};
+    NetworkReport report = {};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(qt::WideToUtf8(step.text));
+        report.hasData = step.hasData;
+        report.downloaded = step.downloaded;
+        report.validFile = step.validFile;
+        lstrcpyW(report.lastModified, step.lastModified);
+        lstrcpyW(report.failure, step.failure);
+        lstrcpyW(report.balloon, step.balloon);
+        NoteNetworkReport(&state, report);
+        wchar_t text[kNetworkTextUnits] = L"none";
+        FormatDataSource(state, text, kNetworkTextUnits);
+        EXPECT_STREQ(step.text, text);
+    }
+    // A short room cuts the text, terminated; none at all leaves it alone.
+    wchar_t text[12] = L"none";
+    FormatDataSource(state, text, 11);
+    EXPECT_STREQ(L"Данные: за", text);
+    FormatDataSource(state, text, 0);
+    EXPECT_STREQ(L"Данные: за", text);
 }
 
 } // namespace
