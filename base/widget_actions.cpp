@@ -3,6 +3,7 @@
 #include "widget_state.h"
 
 #include "engine_settings.h"
+#include "network.h"
 #include "settings_dialog.h"
 #include "wallpaper.h"
 #include "widget_clock.h"
@@ -136,8 +137,10 @@ void BringIntoView(void)
 
 void ShowWidgetMenu(POINT at)
 {
+    WCHAR source[kNetworkTextUnits];
+    DescribeDataSource(source, kNetworkTextUnits);
     WidgetMenuState state = { g_widget->choice.page, g_widget->view.previousDay != 0, g_widget->view.nextDay != 0,
-                              g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, L"" };
+                              g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, source };
     WORD command = ChooseFromWidgetMenu(g_widget->window, at, state);
     SendToBottom(g_widget->window);
     if (command)
