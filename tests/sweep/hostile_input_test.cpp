@@ -151,8 +151,9 @@ TEST_F(HostileInput, GarbageInEveryParameterOfTheWidgetsMessages)
     EXPECT_FALSE(PostMessageW(run.widget, WM_WINDOWPOSCHANGING, 0, 4));
     ASSERT_TRUE(Answers(run.widget));
 
-    // The right button's release opens a modal menu, and the wallpaper commands would
-    // change the desktop of every later test: those are left out, every other message
+    // The right button's release opens a modal menu, the wallpaper commands would
+    // change the desktop of every later test and the settings command opens a dialog:
+    // those are left out, every other message
     // the widget handles goes in. Messages whose lParam the system carries across as a
     // record (WM_SETTINGCHANGE's text, WM_COPYDATA) get a real one, with garbage in it.
     const UINT messages[] = { WM_APP,           WM_APP + 1,       WM_NETWORK_REPORT, WM_APP + 3,  WM_APP + 0x3FFF,
@@ -167,8 +168,8 @@ TEST_F(HostileInput, GarbageInEveryParameterOfTheWidgetsMessages)
         UINT message = messages[random() % ARRAYSIZE(messages)];
         WPARAM wParam = random() % 2 ? static_cast<WPARAM>(random()) : static_cast<WPARAM>(small[random() % 7]);
         LPARAM lParam = random() % 2 ? static_cast<LPARAM>(random()) : small[random() % 7];
-        if (message == WM_COMMAND && LOWORD(wParam) == CMD_WALLPAPER)
-            wParam = 0;
+        if (message == WM_COMMAND && (LOWORD(wParam) == CMD_WALLPAPER || LOWORD(wParam) == CMD_SETTINGS))
+            wParam = 0; // the settings dialog is a window of the Host's process, counted below
         if (message == WM_GETOBJECT && static_cast<DWORD>(lParam) == static_cast<DWORD>(OBJID_CLIENT) && i % 50)
             lParam = 0; // each answered request leaves a marshalled object for its reader: a few only
         if (message == WM_SETTINGCHANGE) {
