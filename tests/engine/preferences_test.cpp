@@ -277,6 +277,22 @@ TEST_F(Preferences, TheDialogAppliesEveryChangeAtOnceAndFollowsTheMenu)
     EXPECT_EQ(21u, GetDlgItemInt(dialogs[0], IDC_REMIND_MINUTES, nullptr, FALSE));
     EXPECT_TRUE(IsChecked(dialogs[0], IDC_ZONE_COMPUTER));
     EXPECT_TRUE(IsChecked(dialogs[0], IDC_REMIND_MINE));
+
+    // Tab moves through the controls, though the Host's loop knows nothing of them.
+    DWORD thread = GetWindowThreadProcessId(dialogs[0], nullptr);
+    auto focus = [&] {
+        GUITHREADINFO info = { sizeof(info) };
+        return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+    };
+    SetForegroundWindow(dialogs[0]);
+    HWND first = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (first = focus()) != nullptr && IsChild(dialogs[0], first); }));
+    INPUT tab[2] = {};
+    tab[0].type = tab[1].type = INPUT_KEYBOARD;
+    tab[0].ki.wVk = tab[1].ki.wVk = VK_TAB;
+    tab[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, tab, sizeof(INPUT));
+    EXPECT_TRUE(WaitUntil([&] { return focus() != first && IsChild(dialogs[0], focus()); })) << "Tab did not move";
 }
 
 // The favourite team's lines say so to a screen reader, on the match page and in
