@@ -142,6 +142,67 @@ TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
     EXPECT_EQ(kJune12Text, Field(servers.Lines(L"origin")[4], L"ims"));
 }
 
+// The widget's own menu as it opens: every item's text, read by a thread of the test
+// while the menu's loop runs in the widget's (this) thread, then closed.
+std::vector<std::wstring> WidgetMenuTexts(HWND widget)
+{
+    struct Reading {
+        HWND widget;
+        std::vector<std::wstring> texts;
+    } reading = { widget, {} };
+    HANDLE reader = CreateThread(
+        nullptr, 0,
+        [](void* parameter) -> DWORD {
+            Reading* r = static_cast<Reading*>(parameter);
+            HWND menuWindow = nullptr;
+            WaitUntil([&] {
+                for (menuWindow = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); menuWindow;
+                     menuWindow = FindWindowExW(nullptr, menuWindow, L"#32768", nullptr)) {
+                    DWORD process = 0;
+                    GetWindowThreadProcessId(menuWindow, &process);
+                    if (process == GetCurrentProcessId() && IsWindowVisible(menuWindow))
+                        return true;
+                }
+                return false;
+            });
+            HMENU menu = menuWindow ? reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0)) : nullptr;
+            for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
+                wchar_t text[256] = {};
+                GetMenuStringW(menu, i, text, ARRAYSIZE(text), MF_BYPOSITION);
+                if (text[0])
+                    r->texts.push_back(text);
+            }
+            PostMessageW(r->widget, WM_CANCELMODE, 0, 0);
+            return 0;
+        },
+        &reading, 0, nullptr);
+    SendMessageW(widget, WM_RBUTTONUP, 0, MAKELPARAM(40, 30));
+    WaitForSingleObject(reader, kWaitMs);
+    CloseHandle(reader);
+    return reading.texts;
+}
+
+// The menu's greyed last item: the built-in data, the downloaded file's date in the
+// widget's zone, and a failed download's reason beside it; and the user's team.
+TEST_F(Network, TheMenuSaysWhereTheDataComeFromAndHowFreshTheyAre)
+{
+    WriteText(SETTINGS_KEY, VALUE_FAVOURITE_TEAM, L"ESP");
+    ASSERT_TRUE(Run());
+    std::vector<std::wstring> texts = WidgetMenuTexts(widget);
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(L"Данные: встроенные", texts.back());
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), L"Моя команда: Испания"));
+
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
+    Send(WM_ENGINE_PROXY_CLOSED);
+    ASSERT_TRUE(Balloons(1));
+    EXPECT_EQ(L"Данные от 12 июня, 14:00", WidgetMenuTexts(widget).back());
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, L"http://127.0.0.1:" + std::to_wstring(servers.dead) + L"/files/fresh.csv");
+    Send(WM_ENGINE_PROXY_CLOSED);
+    ASSERT_TRUE(PumpUntil([&] { return testTray.states.size() == 1; }));
+    EXPECT_EQ(L"Данные от 12 июня, 14:00; нет соединения: сервер недоступен", WidgetMenuTexts(widget).back());
+}
+
 TEST_F(Network, ManualProxyAnswersItsLoginRequest)
 {
     SetProxy(L"manual", L"127.0.0.1:" + std::to_wstring(servers.proxy), L"fan", L"vuvuzela");
