@@ -18,7 +18,6 @@ namespace {
 
 const WCHAR kPictureName[] = L"\\images\\wallpaper.bmp";
 const UINT_PTR kChangeTimer = 1;
-const ULONGLONG kTicksPerMs = 10000;
 const DWORD kLongestWaitMs = 24 * 60 * 60 * 1000; // the day changes within a day anyway
 const UINT kLowestDpi = 48, kHighestDpi = 960;     // 50 % to 1000 %: beyond is no monitor
 // Sent to itself once the Host's loop runs: Wine sets the z-order of a window that
@@ -73,10 +72,10 @@ void GiveReminders(ULONGLONG now)
 }
 
 // Sleeps until what is shown next changes: no wake-up while nothing on it can.
-void ScheduleChange(ULONGLONG now)
+// A replay's clock may run faster: the wait is in real time.
+void ScheduleChange(void)
 {
-    ULONGLONG wait = s_widget->view.nextChange > now ? s_widget->view.nextChange - now : 0;
-    ULONGLONG ms = (wait + kTicksPerMs - 1) / kTicksPerMs;
+    ULONGLONG ms = RealMsUntil(s_widget->view.nextChange);
     SetTimer(s_widget->window, kChangeTimer, ms > kLongestWaitMs ? kLongestWaitMs : static_cast<UINT>(ms), nullptr);
 }
 
@@ -108,7 +107,7 @@ void Refresh(void)
     ApplySize();
     InvalidateRect(s_widget->window, nullptr, FALSE);
     NotifyAccessibleContentChanged(s_widget->window);
-    ScheduleChange(now);
+    ScheduleChange();
 }
 
 bool UseFontsFor(UINT dpi)
@@ -373,6 +372,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     case WM_TIMECHANGE:
         s_widget->remindedUntil = WidgetNow(); // no reminders for the hours the clock skipped
+        ForgetZoneRules();                     // the zone may have changed too
         Refresh();
         return 0;
     case WM_DISPLAYCHANGE:
