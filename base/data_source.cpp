@@ -40,7 +40,7 @@ void FormatDataSource(const DataSourceState& state, WCHAR* text, int units)
     if (!state.downloaded) {
         AppendBounded(text, units, kBuiltInData);
     } else if (ParseUtcTime(state.lastModified, &utc) && RecordToTicks(&utc, &ticks)) {
-        SYSTEMTIME local = FixedZoneRecord(ticks);
+        SYSTEMTIME local = LocalRecord(ticks);
         WCHAR when[kCellUnits] = L"";
         AppendDate(when, local);
         AppendText(when, L", ");

@@ -119,17 +119,47 @@ void AppendDayName(WCHAR* cell, const SYSTEMTIME& local)
     AppendDate(cell, local);
 }
 
-SYSTEMTIME FixedZoneRecord(ULONGLONG utc)
+SYSTEMTIME LocalRecord(ULONGLONG utc)
 {
     SYSTEMTIME local;
-    ToFixedZone(utc, &local);
+    ToShownZone(utc, &local);
     return local;
 }
 
-// The fixed-zone record of a day's start (for its name and date).
-SYSTEMTIME FixedZoneDayRecord(ULONGLONG day)
+// The record of a day's start (for its name and date).
+SYSTEMTIME LocalDayRecord(ULONGLONG day)
 {
-    return FixedZoneRecord(LocalDayStart(day));
+    return LocalRecord(LocalDayStart(day));
+}
+
+void FormatZoneLabel(int minutes, WCHAR* text, int units)
+{
+    if (units < 1)
+        return;
+    WCHAR built[kCellUnits] = {};
+    AppendText(built, kZoneLabel);
+    unsigned whole = static_cast<unsigned>(minutes < 0 ? -minutes : minutes);
+    if (whole) {
+        AppendText(built, minutes < 0 ? L"\x2212" : L"+");
+        AppendNumber(built, whole / 60);
+    }
+    if (whole % 60) {
+        AppendText(built, L":");
+        AppendTwoDigits(built, whole % 60);
+    }
+    lstrcpynW(text, built, units);
+}
+
+bool ShownZoneLabel(ULONGLONG utc, WCHAR* text, int units)
+{
+    int minutes;
+    if (!ComputersZoneOffset(utc, &minutes)) {
+        if (units > 0)
+            text[0] = 0;
+        return false;
+    }
+    FormatZoneLabel(minutes, text, units);
+    return true;
 }
 
 void AppendTeams(WCHAR* cell, const TournamentData& data, const Match& match, ULONGLONG now)

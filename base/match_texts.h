@@ -1,5 +1,5 @@
 // How the widget writes into its cells: bounded appends of texts and numbers, times
-// and dates in the fixed zone, a match's teams and result at a moment; and the rules
+// and dates in the zone shown, the zone's label, a match's teams and result at a moment; and the rules
 // of its texts (plural, countdown, reminder). Cells are always terminated; a text too
 // long for its cell is cut.
 #pragma once
@@ -18,9 +18,16 @@ void AppendClock(WCHAR* cell, const SYSTEMTIME& local);   // "18:00"
 void AppendDate(WCHAR* cell, const SYSTEMTIME& local);    // "11 июня"
 void AppendDayName(WCHAR* cell, const SYSTEMTIME& local); // "пятница, 11 июня"
 
-// The fixed-zone record of a moment, and of the start of a fixed-zone day.
-SYSTEMTIME FixedZoneRecord(ULONGLONG utc);
-SYSTEMTIME FixedZoneDayRecord(ULONGLONG day);
+// The shown zone's record of a moment, and of the start of one of its days.
+SYSTEMTIME LocalRecord(ULONGLONG utc);
+SYSTEMTIME LocalDayRecord(ULONGLONG day);
+
+// "время: UTC+5", "время: UTC+5:30", "время: UTC−3" (a real minus sign), "время: UTC"
+// for an offset from UTC in minutes, east positive.
+void FormatZoneLabel(int minutes, WCHAR* text, int units);
+// The label of the computer's zone with the offset in effect at `utc`; false, with an
+// empty text, while the fixed zone is shown.
+bool ShownZoneLabel(ULONGLONG utc, WCHAR* text, int units);
 
 // "ЮАР — Мексика"; a knock-out team is named once the match or group that sends it
 // there is decided at `now` ("1-й A", "Победитель 53" until then).

@@ -73,6 +73,7 @@ void ApplyPreferences(void)
     g_widget->choice.hasFavourite = chosen.favourite != kNoTeam;
     g_widget->choice.favourite = chosen.favourite;
     g_widget->choice.reminderLead = chosen.reminderMinutes * kTicksPerMinute;
+    UseComputersZone(chosen.computersZone);
     SetWidgetLayer(g_widget->window, chosen.layer);
     SetWidgetOpacity(g_widget->window, chosen.opacity);
     SetPlaceLocked(chosen.locked);

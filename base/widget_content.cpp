@@ -54,6 +54,22 @@ void ChangeAt(Builder& b, ULONGLONG moment)
         b.view->nextChange = moment;
 }
 
+// The zone label's offset changes with the summer time, mostly in the night before
+// `until` (the next day's start): the moment of that change, to the tick.
+void ChangeAtZoneShift(Builder& b, ULONGLONG until)
+{
+    int before, after, at;
+    if (!ComputersZoneOffset(b.now, &before) || !ComputersZoneOffset(until, &after) || before == after)
+        return;
+    ULONGLONG early = b.now, late = until;
+    while (late - early > 1) {
+        ULONGLONG middle = early + (late - early) / 2;
+        ComputersZoneOffset(middle, &at);
+        (at == before ? early : late) = middle;
+    }
+    ChangeAt(b, late);
+}
+
 void SortByKickoff(Builder& b)
 {
     for (int i = 0; i < kMatchCount; ++i) {
@@ -89,7 +105,7 @@ void AddCountdown(Builder& b, WCHAR* cell, ULONGLONG moment)
 void AddMatchLine(Builder& b, const Match& match, bool withDate, bool withCity)
 {
     ViewLine* line = AddLine(b, LINE_MATCH);
-    SYSTEMTIME local = FixedZoneRecord(match.kickoff);
+    SYSTEMTIME local = LocalRecord(match.kickoff);
     if (withDate) {
         AppendTwoDigits(line->cell[0], local.wDay);
         AppendText(line->cell[0], L".");
@@ -125,7 +141,7 @@ void AddMyNextMatch(Builder& b)
         }
         ViewLine* heading = AddLine(b, LINE_HEADING);
         AppendText(heading->cell[0], kMyTeamNext);
-        AppendDate(heading->cell[0], FixedZoneRecord(match->kickoff));
+        AppendDate(heading->cell[0], LocalRecord(match->kickoff));
         AddMatchLine(b, *match, false, true);
         return;
     }
@@ -162,7 +178,7 @@ bool CarriedOver(const Builder& b, const Match& match)
         return false;
     if (MatchStateAt(match, b.now) == MATCH_UNDER_WAY)
         return true;
-    return b.now < b.nightEnds && day + 1 == b.today && FixedZoneRecord(match.kickoff).wHour >= kEveningHour;
+    return b.now < b.nightEnds && day + 1 == b.today && LocalRecord(match.kickoff).wHour >= kEveningHour;
 }
 
 // The carried-over matches, each stage under its name and day ("Финал, 11 июля").
@@ -177,7 +193,7 @@ bool AddCarriedOver(Builder& b)
             ViewLine* heading = AddLine(b, LINE_HEADING);
             AppendText(heading->cell[0], kStageNames[stage]);
             AppendText(heading->cell[0], L", ");
-            AppendDate(heading->cell[0], FixedZoneRecord(match->kickoff));
+            AppendDate(heading->cell[0], LocalRecord(match->kickoff));
         }
         AddMatchLine(b, *match, false, false);
     }
@@ -194,7 +210,7 @@ void AddNextMatches(Builder& b)
     ViewLine* heading = AddLine(b, LINE_HEADING);
     AppendText(heading->cell[0], kNextMatch);
     if (LocalDayNumber(kickoff) != b.today) {
-        AppendDate(heading->cell[0], FixedZoneRecord(kickoff));
+        AppendDate(heading->cell[0], LocalRecord(kickoff));
         AppendText(heading->cell[0], L", ");
     }
     AddCountdown(b, heading->cell[0], kickoff);
@@ -235,7 +251,7 @@ void AddMatchWithDay(Builder& b, const Match& match)
     ViewLine* heading = AddLine(b, LINE_HEADING);
     AppendText(heading->cell[0], kStageNames[match.stage]);
     AppendText(heading->cell[0], L", ");
-    AppendDate(heading->cell[0], FixedZoneRecord(match.kickoff));
+    AppendDate(heading->cell[0], LocalRecord(match.kickoff));
     AddMatchLine(b, match, false, false);
 }
 
@@ -250,7 +266,7 @@ void AddMatchesPage(Builder& b)
     if (shown == b.today)
         AppendText(bar->cell[0], kToday);
     else
-        AppendDayName(bar->cell[0], FixedZoneDayRecord(shown));
+        AppendDayName(bar->cell[0], LocalDayRecord(shown));
 
     if (shown != b.today) {
         if (!AddDayMatches(b, shown))
@@ -261,7 +277,7 @@ void AddMatchesPage(Builder& b)
         AddDaysToStart(b, firstDay);
         ViewLine* heading = AddLine(b, LINE_HEADING);
         AppendText(heading->cell[0], kOpeningMatch);
-        AppendDate(heading->cell[0], FixedZoneRecord(opening.kickoff));
+        AppendDate(heading->cell[0], LocalRecord(opening.kickoff));
         AddMatchLine(b, opening, false, true);
         return;
     }
@@ -359,6 +375,7 @@ void BuildWidgetView(const TournamentData& data, ULONGLONG now, const ViewChoice
     // Every moment at which some page reads differently, whichever is shown: the
     // next day, kick-offs, ends and reminders.
     ChangeAt(b, LocalDayStart(b.today + 1));
+    ChangeAtZoneShift(b, LocalDayStart(b.today + 2));
     ChangeAt(b, b.nightEnds);
     for (const Match& match : data.matches) {
         if (choice.reminderLead)
@@ -379,7 +396,9 @@ void BuildWidgetView(const TournamentData& data, ULONGLONG now, const ViewChoice
     }
 
     AppendText(AddLine(b, LINE_TITLE)->cell[0], kWidgetTitle);
-    AppendDayName(AddLine(b, LINE_DATE)->cell[0], FixedZoneRecord(now));
+    ViewLine* date = AddLine(b, LINE_DATE);
+    AppendDayName(date->cell[0], LocalRecord(now));
+    ShownZoneLabel(now, date->cell[1], kCellUnits);
     if (choice.collapsed) {
         AddCollapsed(b);
         return;

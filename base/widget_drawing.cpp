@@ -175,6 +175,22 @@ void PaintMatch(HDC dc, const ViewLine& line, const RECT& area, const WidgetFont
     DrawCell(dc, line.cell[1], teams, fonts.font[FONT_BODY], skin.text, DT_LEFT);
 }
 
+// The day on the left; the zone's label, when there is one, at the right end.
+void PaintDate(HDC dc, const ViewLine& line, const RECT& area, const WidgetFonts& fonts, const Skin& skin)
+{
+    HFONT font = fonts.font[FONT_SMALL];
+    RECT day = area;
+    if (line.cell[1][0]) {
+        RECT label = area;
+        label.left = area.right - TextWidth(dc, line.cell[1], font);
+        if (label.left < (area.left + area.right) / 2)
+            label.left = (area.left + area.right) / 2;
+        DrawCell(dc, line.cell[1], label, font, skin.dim, DT_RIGHT);
+        day.right = label.left - Scale(8, fonts.dpi);
+    }
+    DrawCell(dc, line.cell[0], day, font, skin.dim, DT_LEFT);
+}
+
 void PaintTableLine(HDC dc, const ViewLine& line, const RECT& area, const WidgetFonts& fonts, const Skin& skin)
 {
     UINT dpi = fonts.dpi;
@@ -341,7 +357,7 @@ void PaintWidget(HDC dc, const WidgetView& view, const WidgetLayout& layout, con
             DrawCell(dc, line.cell[0], area, fonts.font[FONT_TITLE], skin.text, DT_LEFT);
             break;
         case LINE_DATE:
-            DrawCell(dc, line.cell[0], area, fonts.font[FONT_SMALL], skin.dim, DT_LEFT);
+            PaintDate(dc, line, area, fonts, skin);
             break;
         case LINE_PAGE_BAR:
         case LINE_DAY_BAR:

@@ -30,6 +30,8 @@ const WCHAR kCountdownIn[] = L"через ";
 const WCHAR kHours[] = L" ч";
 const WCHAR kMinutes[] = L" мин";
 const WCHAR* const kDayForms[] = { L"день", L"дня", L"дней" }; // 1, 2-4, 5 and on
+// Beside the widget's day when it shows the computer's zone: "время: UTC+5".
+const WCHAR kZoneLabel[] = L"время: UTC";
 
 // The group page: "Группа A" and its columns (games, goals, goal difference, points).
 const WCHAR kGroup[] = L"Группа ";

@@ -23,7 +23,6 @@ namespace {
 
 const WCHAR kPictureName[] = L"\\images\\wallpaper.bmp";
 const UINT_PTR kChangeTimer = 1;
-const ULONGLONG kTicksPerMs = 10000;
 const DWORD kLongestWaitMs = 24 * 60 * 60 * 1000; // the day changes within a day anyway
 const UINT kLowestDpi = 48, kHighestDpi = 960;     // 50 % to 1000 %: beyond is no monitor
 // Sent to itself once the Host's loop runs: Wine sets the z-order of a window that
@@ -61,10 +60,10 @@ void GiveReminders(ULONGLONG now)
 }
 
 // Sleeps until what is shown next changes: no wake-up while nothing on it can.
-void ScheduleChange(ULONGLONG now)
+// A replay's clock may run faster: the wait is in real time.
+void ScheduleChange(void)
 {
-    ULONGLONG wait = g_widget->view.nextChange > now ? g_widget->view.nextChange - now : 0;
-    ULONGLONG ms = (wait + kTicksPerMs - 1) / kTicksPerMs;
+    ULONGLONG ms = RealMsUntil(g_widget->view.nextChange);
     SetTimer(g_widget->window, kChangeTimer, ms > kLongestWaitMs ? kLongestWaitMs : static_cast<UINT>(ms), nullptr);
 }
 
@@ -262,6 +261,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     case WM_TIMECHANGE:
         g_widget->remindedUntil = WidgetNow(); // no reminders for the hours the clock skipped
+        ForgetZoneRules();                     // the zone may have changed too
         RefreshWidget();
         return 0;
     case WM_DISPLAYCHANGE:
@@ -328,7 +328,7 @@ void RefreshWidget(void)
     ApplySize();
     InvalidateRect(g_widget->window, nullptr, FALSE);
     NotifyAccessibleContentChanged(g_widget->window);
-    ScheduleChange(now);
+    ScheduleChange();
 }
 
 HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installFolder, const TournamentData& data,

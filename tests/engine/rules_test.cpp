@@ -107,6 +107,55 @@ TEST(Rules, ReplayDateIsFixedZoneTimeAndMalformedOnesAreIgnored)
         EXPECT_FALSE(ParseReplayDate(bad, &utc)) << qt::WideToUtf8(bad);
 }
 
+// "/speed=N" beside "/date=": a whole number from 1 to 3600, else the real pace; the
+// change timer then waits the widget's time divided by it.
+TEST(Rules, ReplaySpeedIsAWholeNumberUpTo3600AndOnlyWithAReplay)
+{
+    const struct {
+        const wchar_t* line;
+        ULONGLONG speed;
+    } cases[] = {
+        { L"/date=2010-06-11 /speed=60", 60 }, { L"/speed=3600 /date=2010-06-11", 3600 },
+        { L"/speed=1", 1 },         { L"/speed=0", 1 },        { L"/speed=3601", 1 },
+        { L"/speed=99999999999999999999", 1 }, { L"/speed=", 1 }, { L"/speed=-5", 1 },
+        { L"/speed=2.5", 1 },       { L"/speed=12x", 1 },      { L"/SPEED=60", 1 }, { L"\"/speed=7\"", 7 },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.speed, ParseReplaySpeed(c.line)) << qt::WideToUtf8(c.line);
+
+    const ULONGLONG minute = 60 * 10000000ULL;
+    StartWidgetClock(L"/date=2010-06-11T17:30 /speed=60");
+    ULONGLONG now = WidgetNow();
+    EXPECT_NEAR(static_cast<double>(Utc(2010, 6, 11, 13, 30)), static_cast<double>(now), 60.0 * 10000000);
+    EXPECT_NEAR(1000.0, static_cast<double>(RealMsUntil(now + minute)), 100.0); // a widget minute: a second
+    EXPECT_EQ(0u, RealMsUntil(now));
+    StartWidgetClock(L"/speed=60"); // no replay: the real time at its pace
+    EXPECT_NEAR(60000.0, static_cast<double>(RealMsUntil(WidgetNow() + minute)), 100.0);
+    StartWidgetClock(L"");
+}
+
+// The label beside the day when the computer's zone is shown; none for the fixed zone.
+TEST(Rules, ZoneLabelSaysTheOffsetInHoursAndMinutes)
+{
+    const struct {
+        int minutes;
+        const wchar_t* label;
+    } cases[] = {
+        { 300, L"время: UTC+5" },        { 330, L"время: UTC+5:30" }, { 345, L"время: UTC+5:45" },
+        { -180, L"время: UTC\x2212" L"3" }, { -210, L"время: UTC\x2212" L"3:30" }, { 0, L"время: UTC" },
+        { 840, L"время: UTC+14" },
+    };
+    for (const auto& c : cases) {
+        wchar_t text[kCellUnits] = L"x";
+        FormatZoneLabel(c.minutes, text, kCellUnits);
+        EXPECT_STREQ(c.label, text) << c.minutes;
+    }
+    wchar_t text[kCellUnits] = L"x";
+    UseComputersZone(false);
+    EXPECT_FALSE(ShownZoneLabel(Utc(2010, 6, 11, 14, 0), text, kCellUnits));
+    EXPECT_STREQ(L"", text);
+}
+
 TEST(Rules, BuiltInDataIsCompleteAndOneBadLineRejectsTheWholeFile)
 {
     std::string file = BuiltInDataFile();
