@@ -80,7 +80,7 @@ side_by_side widget-pages.png "$tmp/groups.png" "$tmp/knockout.png" "$tmp/collap
 drive widgetmenu && shoot widget-menu-full.png && drive close
 place=$(drive place | tr -d '\r')
 IFS='x+' read -r w h x y <<<"$place"
-convert "$root/docs/widget-menu-full.png" -crop "$((w + 120))x$((h + 60))+$((x - 100))+$((y - 8))" +repage -strip \
+convert "$root/docs/widget-menu-full.png" -crop "$((w + 120))x$((h + 150))+$((x - 100))+$((y - 8))" +repage -strip \
     "$root/docs/widget-menu.png" && rm "$root/docs/widget-menu-full.png" && echo "docs/widget-menu.png"
 
 # The widget's own wallpaper, and the user's back. Wine draws it at its own size from
