@@ -403,8 +403,6 @@ TEST(DataSource, TextFollowsTheReports)
     EXPECT_STREQ(L"Данные: за", text);
 }
 
-} // namespace
-
 // Every value of any type or size that is not one the widget takes reads as its
 // default; a change stores only what changed.
 TEST(Preferences, GarbageReadsAsDefaultsAndOnlyChangesAreStored)
@@ -415,12 +413,12 @@ TEST(Preferences, GarbageReadsAsDefaultsAndOnlyChangesAreStored)
     auto dword = [&](const wchar_t* name, DWORD value) { ASSERT_TRUE(WriteSettingDword(key, name, value)); };
     auto text = [&](const wchar_t* name, const wchar_t* value) { ASSERT_TRUE(WriteSettingText(key, name, value)); };
 
-    Preferences read = ReadPreferences(key, data); // nothing stored
-    EXPECT_EQ(kNoTeam, read.favourite);
-    EXPECT_EQ(15u, read.reminderMinutes);
-    EXPECT_EQ(LAYER_DESKTOP, read.layer);
-    EXPECT_EQ(100u, read.opacity);
-    EXPECT_FALSE(read.myTeamOnly || read.computersZone || read.locked);
+    auto defaults = [](const Preferences& read) {
+        return read.favourite == kNoTeam && read.reminderMinutes == 15 && read.layer == LAYER_DESKTOP &&
+               read.opacity == 100 && !read.myTeamOnly && !read.computersZone && !read.locked;
+    };
+    Preferences read = ReadPreferences(key, data);
+    EXPECT_TRUE(defaults(read)) << "nothing stored";
 
     text(VALUE_FAVOURITE_TEAM, L"ESPANA");
     dword(VALUE_REMINDER_MINUTES, 4);
@@ -434,11 +432,7 @@ TEST(Preferences, GarbageReadsAsDefaultsAndOnlyChangesAreStored)
     RegSetValueExW(opened, VALUE_WIDGET_LOCKED, 0, REG_BINARY, eight, sizeof(eight));
     RegCloseKey(opened);
     read = ReadPreferences(key, data);
-    EXPECT_EQ(kNoTeam, read.favourite);
-    EXPECT_EQ(15u, read.reminderMinutes);
-    EXPECT_EQ(LAYER_DESKTOP, read.layer);
-    EXPECT_EQ(100u, read.opacity);
-    EXPECT_FALSE(read.myTeamOnly || read.computersZone || read.locked);
+    EXPECT_TRUE(defaults(read)) << "garbage stored";
     for (DWORD minutes : { 0u, 5u, 120u, 121u, 7u })
         EXPECT_EQ(minutes == 121 ? 15u : minutes, ValidReminderMinutes(minutes));
 
@@ -481,3 +475,5 @@ TEST(Layout, EdgesSnapToTheWorkAreaWithinReach)
         EXPECT_EQ(c.snapped.y, snapped.y) << c.place.y;
     }
 }
+
+} // namespace
