@@ -202,7 +202,10 @@ void SetWidgetLayer(HWND window, int layer)
 {
     s_layer = layer >= 0 && layer < LAYER_COUNT ? layer : LAYER_DESKTOP;
     s_raised = nullptr;
-    SendToBottom(window);
+    // A window not shown yet takes its place in the z-order when it is shown; before,
+    // under Wine, a SetWindowPos costs the start some 10 ms.
+    if (IsWindowVisible(window))
+        SendToBottom(window);
 }
 
 int MouseActivation(void)
