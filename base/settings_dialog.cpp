@@ -21,14 +21,16 @@ DWORD s_lastMinutes = kDefaultReminderMinutes; // what the minutes field comes b
 
 // The Host's loop knows nothing of this dialog: its Tab, arrows and Enter are given
 // to IsDialogMessage here, before they are dispatched.
-LRESULT CALLBACK KeyboardForDialog(int code, WPARAM wParam, LPARAM lParam)
+// The hook's record is the thread's own message, handed over by the system, not a
+// window message's parameter.
+LRESULT CALLBACK KeyboardForDialog(int code, WPARAM removal, LPARAM hooked)
 {
-    MSG* message = reinterpret_cast<MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && s_dialog && message->message >= WM_KEYFIRST &&
+    MSG* message = reinterpret_cast<MSG*>(hooked);
+    if (code == HC_ACTION && removal == PM_REMOVE && s_dialog && message->message >= WM_KEYFIRST &&
         message->message <= WM_KEYLAST && (message->hwnd == s_dialog || IsChild(s_dialog, message->hwnd)) &&
         IsDialogMessageW(s_dialog, message))
         message->message = WM_NULL;
-    return CallNextHookEx(s_keyboardHook, code, wParam, lParam);
+    return CallNextHookEx(s_keyboardHook, code, removal, hooked);
 }
 
 void SetChecked(int id, bool checked)
