@@ -143,7 +143,7 @@ void ShowWidgetMenu(POINT at)
     WidgetMenuState state = { g_widget->choice.page, g_widget->view.previousDay != 0, g_widget->view.nextDay != 0,
                               g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, source };
     WORD command = ChooseFromWidgetMenu(g_widget->window, at, state);
-    SendToBottom(g_widget->window);
+    ReturnToLayer(g_widget->window);
     if (command)
         RunWidgetCommand(command);
 }

@@ -189,7 +189,7 @@ void LeaveTopmost(HWND window)
 
 } // namespace
 
-void SendToBottom(HWND window)
+void ReturnToLayer(HWND window)
 {
     if (s_layer != LAYER_TOPMOST && Topmost(window))
         LeaveTopmost(window);
@@ -205,7 +205,7 @@ void SetWidgetLayer(HWND window, int layer)
     // A window not shown yet takes its place in the z-order when it is shown; before,
     // under Wine, a SetWindowPos costs the start some 10 ms.
     if (IsWindowVisible(window))
-        SendToBottom(window);
+        ReturnToLayer(window);
 }
 
 int MouseActivation(void)
@@ -264,5 +264,5 @@ void EndRaise(HWND window)
     if (window != s_raised)
         return;
     s_raised = nullptr;
-    SendToBottom(window);
+    ReturnToLayer(window);
 }

@@ -48,7 +48,7 @@ const UINT kMouseOverCheckMs = 250;
 
 // Back in its layer without activating it: the bottom of the z-order on the desktop
 // layer, above the others on the top one.
-void SendToBottom(HWND window);
+void ReturnToLayer(HWND window);
 // Above other windows, and active; on the desktop layer until the user activates
 // another window.
 void RaiseForAWhile(HWND window);

@@ -286,7 +286,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         OnDpiChanged(wParam);
         return 0;
     case WM_WIDGET_TO_BOTTOM:
-        SendToBottom(g_widget->window);
+        ReturnToLayer(g_widget->window);
         return 0;
     case WM_NETWORK_REPORT:
         TakeNetworkReports();
@@ -390,7 +390,7 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
     RefreshWidget();
 
     ShowWindow(g_widget->window, SW_SHOWNOACTIVATE);
-    SendToBottom(g_widget->window);
+    ReturnToLayer(g_widget->window);
     PostMessageW(g_widget->window, WM_WIDGET_TO_BOTTOM, 0, 0);
     UpdateWindow(g_widget->window); // painted before the Host goes on
     return g_widget->window;
