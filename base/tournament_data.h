@@ -49,11 +49,50 @@ struct Match {
     Score penalties;         // the shoot-out
 };
 
+// The goals and the shoot-out kicks, in tables of their own after the matches.
+const int kMaxGoals = 320; // a longer goals table is refused (2010 had 145)
+const int kMaxKicks = 128; // shoot-out kicks of the whole tournament (2010 had 18)
+
+enum Period : BYTE {
+    PERIOD_FIRST_HALF = 1,
+    PERIOD_SECOND_HALF,
+    PERIOD_EXTRA_FIRST,  // the halves of extra time
+    PERIOD_EXTRA_SECOND,
+};
+
+struct Goal {
+    BYTE match;               // the match's number, 1..64
+    BYTE period;              // Period
+    BYTE minute;              // as reported, without added time: 45 for "45+2'"
+    BYTE stoppage;            // the added minute ("45+2'": 2), else 0
+    signed char team;         // the team it counts for: the scorer's opponent for an own goal
+    bool ownGoal;
+    bool penalty;             // a penalty during play, not a shoot-out kick
+    WCHAR scorer[kNameUnits]; // Russian
+};
+
+struct Kick {
+    BYTE match;               // the match's number
+    BYTE order;               // 1.. across both teams, in the order taken
+    signed char team;         // the kicker's team
+    bool scored;
+    WCHAR kicker[kNameUnits]; // Russian
+};
+
 struct TournamentData {
     Team teams[kTeamCount];          // in draw order, group by group
     City cities[kMaxCities];
     int cityCount;
     Match matches[kMatchCount];      // matches[n - 1] is match number n
+    // Only when the file has the goals table are running scores and scorers known;
+    // a file may carry results alone. Goals by match, then in the order scored;
+    // kicks by match, then in the order taken.
+    bool hasGoals;
+    int goalCount;
+    Goal goals[kMaxGoals];
+    bool hasKicks;
+    int kickCount;
+    Kick kicks[kMaxKicks];
 };
 
 // Reads a whole data file (UTF-8, an optional byte-order mark, LF or CRLF line ends).
