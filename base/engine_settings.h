@@ -27,10 +27,17 @@
 #define VALUE_WIDGET_LAYER          L"widget_layer"           // REG_DWORD, a WidgetLayer
 #define VALUE_WIDGET_OPACITY        L"widget_opacity"         // REG_DWORD, 20..100 (%)
 #define VALUE_WIDGET_LOCKED         L"widget_locked"          // REG_DWORD, 0 or 1
+#define VALUE_GOAL_BALLOONS         L"goal_balloons"          // REG_DWORD, a GoalBalloons
+#define VALUE_HIDE_SCORES           L"hide_scores"            // REG_DWORD, 0 or 1
+// What the widget has told of the matches as they happened (base/widget_news.cpp).
+#define VALUE_ANNOUNCED_GOALS       L"announced_goals"        // REG_BINARY, goals and ends per match
 
 // A REG_DWORD of exactly 4 bytes; false (value untouched) for anything else.
 bool ReadSettingDword(const WCHAR* key, const WCHAR* name, DWORD* value);
 bool WriteSettingDword(const WCHAR* key, const WCHAR* name, DWORD value);
+// A REG_BINARY of exactly `size` bytes; false (data untouched) for anything else.
+bool ReadSettingBinary(const WCHAR* key, const WCHAR* name, void* data, DWORD size);
+bool WriteSettingBinary(const WCHAR* key, const WCHAR* name, const void* data, DWORD size);
 // A REG_SZ that fits `units` units with its terminator (a NUL is added when the
 // stored data lacks one); false, and text emptied, for anything else.
 bool ReadSettingText(const WCHAR* key, const WCHAR* name, WCHAR* text, DWORD units);

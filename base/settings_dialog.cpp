@@ -60,6 +60,8 @@ void FillLists(void)
     }
     for (const WCHAR* layer : kLayerNames)
         SendItem(IDC_LAYER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(layer));
+    for (const WCHAR* goals : kGoalBalloonNames)
+        SendItem(IDC_GOAL_BALLOONS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(goals));
     SendItem(IDC_REMIND_MINUTES, EM_LIMITTEXT, 3);
     SendItem(IDC_REMIND_SPIN, UDM_SETRANGE32, kFewestReminderMinutes, kMostReminderMinutes);
     SendItem(IDC_OPACITY, TBM_SETRANGE, FALSE, MAKELPARAM(kLeastOpacity, kFullOpacity));
@@ -92,6 +94,8 @@ void FillControls(void)
     SetChecked(IDC_REMIND_MINE, p.myTeamOnly);
     EnableWindow(GetDlgItem(s_dialog, IDC_REMIND_MINE), remind);
     CheckRadioButton(s_dialog, IDC_ZONE_MOSCOW, IDC_ZONE_COMPUTER, p.computersZone ? IDC_ZONE_COMPUTER : IDC_ZONE_MOSCOW);
+    SendItem(IDC_GOAL_BALLOONS, CB_SETCURSEL, static_cast<WPARAM>(p.goalBalloons));
+    SetChecked(IDC_HIDE_SCORES, p.hideScores);
     SendItem(IDC_LAYER, CB_SETCURSEL, static_cast<WPARAM>(p.layer));
     SendItem(IDC_OPACITY, TBM_SETPOS, TRUE, static_cast<LPARAM>(p.opacity));
     ShowOpacityText(p.opacity);
@@ -146,6 +150,16 @@ bool ReadControl(int id, int code, Preferences* chosen)
     }
     case IDC_LOCKED:
         chosen->locked = Checked(IDC_LOCKED);
+        return true;
+    case IDC_GOAL_BALLOONS: {
+        LRESULT item = SendItem(IDC_GOAL_BALLOONS, CB_GETCURSEL);
+        if (code != CBN_SELCHANGE || item < 0 || item >= GOAL_BALLOONS_COUNT)
+            return false;
+        chosen->goalBalloons = static_cast<DWORD>(item);
+        return true;
+    }
+    case IDC_HIDE_SCORES:
+        chosen->hideScores = Checked(IDC_HIDE_SCORES);
         return true;
     }
     return false;

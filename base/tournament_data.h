@@ -95,6 +95,14 @@ struct TournamentData {
     Kick kicks[kMaxKicks];
 };
 
+// A set of matches, bit n - 1 for match n.
+typedef ULONGLONG MatchMask;
+inline MatchMask MatchBit(int number)
+{
+    return number >= 1 && number <= kMatchCount ? 1ULL << (number - 1) : 0;
+}
+const MatchMask kAllMatches = ~0ULL;
+
 // Reads a whole data file (UTF-8, an optional byte-order mark, LF or CRLF line ends).
 // True, with *data filled, only when every line is valid and all three tables are
 // complete; otherwise *data is left as it was.

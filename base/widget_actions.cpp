@@ -40,6 +40,15 @@ void BrowseDay(ULONGLONG day)
     RefreshWidget();
 }
 
+// A click on a match whose score is hidden shows that match's, until the widget ends.
+void Reveal(int number)
+{
+    if (!g_widget->choice.hideScores)
+        return;
+    g_widget->choice.revealed |= MatchBit(number);
+    RefreshWidget();
+}
+
 void ToggleWallpaper(void)
 {
     if (CustomWallpaperIsOn())
@@ -60,6 +69,10 @@ void RunPreferenceCommand(WORD command)
         chosen.layer = command - CMD_LAYER_FIRST;
     else if (command == CMD_LOCK)
         chosen.locked = !chosen.locked;
+    else if (command >= CMD_GOAL_BALLOONS_FIRST && command < CMD_GOAL_BALLOONS_FIRST + GOAL_BALLOONS_COUNT)
+        chosen.goalBalloons = command - CMD_GOAL_BALLOONS_FIRST;
+    else if (command == CMD_HIDE_SCORES)
+        chosen.hideScores = !chosen.hideScores;
     else
         return;
     ChoosePreferences(chosen);
@@ -73,6 +86,7 @@ void ApplyPreferences(void)
     g_widget->choice.hasFavourite = chosen.favourite != kNoTeam;
     g_widget->choice.favourite = chosen.favourite;
     g_widget->choice.reminderLead = chosen.reminderMinutes * kTicksPerMinute;
+    g_widget->choice.hideScores = chosen.hideScores;
     UseComputersZone(chosen.computersZone);
     SetWidgetLayer(g_widget->window, chosen.layer);
     SetWidgetOpacity(g_widget->window, chosen.opacity);
@@ -99,6 +113,8 @@ void RunWidgetCommand(WORD command)
         ShowPage(command - CMD_PAGE_FIRST);
     } else if (command >= CMD_SKIN_FIRST && command < CMD_SKIN_FIRST + kSkinCount) {
         UseSkin(command - CMD_SKIN_FIRST);
+    } else if (command > CMD_REVEAL_FIRST && command <= CMD_REVEAL_FIRST + kMatchCount) {
+        Reveal(command - CMD_REVEAL_FIRST);
     } else {
         RunPreferenceCommand(command);
     }

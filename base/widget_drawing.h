@@ -42,6 +42,9 @@ enum WidgetCommand : WORD {
     CMD_LAYER_FIRST = 1080, // + a WidgetLayer
     CMD_LOCK = 1090,       // lock or unlock the widget's place
     CMD_SETTINGS = 1091,   // the settings dialog
+    CMD_GOAL_BALLOONS_FIRST = 1095, // + a GoalBalloons
+    CMD_HIDE_SCORES = 1098,         // hide or show the scores
+    CMD_REVEAL_FIRST = 1100,        // + a match's number: show that match's hidden score
 };
 
 struct ArrowPlace {

@@ -45,6 +45,22 @@ void AppendLayerMenu(HMENU menu, int layer)
         layers.Release();
 }
 
+// "Голы и счёт": which goals come as balloons, and whether scores are hidden.
+void AppendGoalsMenu(HMENU menu, const Preferences& preferences)
+{
+    OwnedMenu goals(CreatePopupMenu());
+    if (!goals)
+        return;
+    for (int each = 0; each < GOAL_BALLOONS_COUNT; ++each)
+        AppendMenuItem(goals.Get(), CMD_GOAL_BALLOONS_FIRST + each, kGoalBalloonNames[each], false);
+    CheckMenuRadioItem(goals.Get(), CMD_GOAL_BALLOONS_FIRST, CMD_GOAL_BALLOONS_FIRST + GOAL_BALLOONS_COUNT - 1,
+                       CMD_GOAL_BALLOONS_FIRST + preferences.goalBalloons, MF_BYCOMMAND);
+    AppendMenuW(goals.Get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuItem(goals.Get(), CMD_HIDE_SCORES, kHideScoresItem, preferences.hideScores);
+    if (AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(goals.Get()), kGoalsMenu))
+        goals.Release();
+}
+
 } // namespace
 
 WORD ChooseFromWidgetMenu(HWND widget, POINT at, const WidgetMenuState& state)
@@ -67,6 +83,7 @@ WORD ChooseFromWidgetMenu(HWND widget, POINT at, const WidgetMenuState& state)
     AppendMenuItem(menu.Get(), CMD_WALLPAPER, kWallpaperItem, state.wallpaper);
     AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
     AppendTeamMenu(menu.Get(), *state.data, state.preferences.favourite);
+    AppendGoalsMenu(menu.Get(), state.preferences);
     AppendLayerMenu(menu.Get(), state.preferences.layer);
     AppendMenuItem(menu.Get(), CMD_LOCK, kLockedItem, state.preferences.locked);
     AppendMenuItem(menu.Get(), CMD_SETTINGS, kSettingsItem, false);

@@ -46,6 +46,24 @@ const WCHAR kReminderIn[] = L"Через ";
 const WCHAR* const kMinuteForms[] = { L" минуту", L" минуты", L" минут" }; // 1, 2-4, 5 and on
 const WCHAR* const kHourForms[] = { L" час", L" часа", L" часов" };
 
+// The match as it happens. A running score beside "идёт"; the scorers on a match's
+// tooltip and for a screen reader ("Чабалала 55', Аггер 46' (авт.)", then the kicks);
+// the balloons: "Гол! ЮАР — Мексика 1:0 (Чабалала, 55')", "(Аггер, 46', автогол)",
+// "(Вилья, 59', пен.)", "Матч окончен: ЮАР — Мексика 1:1".
+const WCHAR kHiddenScore[] = L"?:?";
+const WCHAR kRevealHint[] = L"Счёт скрыт: щёлкните по матчу, чтобы увидеть его";
+const WCHAR kOwnGoalMark[] = L" (авт.)";
+const WCHAR kPenaltyMark[] = L" (пен.)";
+const WCHAR kShootoutKicks[] = L"Серия пенальти: ";
+const WCHAR kKickScored[] = L" — забил";
+const WCHAR kKickMissed[] = L" — не забил";
+const WCHAR kScorersHeading[] = L"Голы: ";
+const WCHAR kGoalNews[] = L"Гол! ";
+const WCHAR kOwnGoalNews[] = L", автогол";
+const WCHAR kPenaltyNews[] = L", пен.";
+const WCHAR kMatchOverNews[] = L"Матч окончен: ";
+const WCHAR kMoreNews[] = L"\n…и ещё ";
+
 // The favourite team: what a screen reader hears on its lines, and where the
 // collapsed widget shows its next match ("Матч моей команды, 27 июня").
 const WCHAR kMyTeamMark[] = L"моя команда";
@@ -66,6 +84,10 @@ const WCHAR kLayerMenu[] = L"Расположение";
 const WCHAR* const kLayerNames[] = { L"На рабочем столе, под окнами", L"Как обычное окно", L"Поверх всех окон" };
 const WCHAR kLockedItem[] = L"Закреплён";
 const WCHAR kSettingsItem[] = L"Настройки…";
+const WCHAR kGoalsMenu[] = L"Голы и счёт";
+const WCHAR* const kGoalBalloonNames[] = { L"Не сообщать о голах", L"Сообщать о голах всех матчей",
+                                           L"Сообщать о голах моей команды" };
+const WCHAR kHideScoresItem[] = L"Скрывать счёт";
 
 // What pressing an arrow is called, for a screen reader.
 const WCHAR kPressAction[] = L"Нажать";

@@ -12,10 +12,12 @@
 #include "widget_content.h"
 #include "widget_drawing.h"
 #include "widget_menu.h"
+#include "widget_news.h"
 #include "widget_place.h"
 #include "widget_reading.h"
 #include "widget_state.h"
 #include "widget_texts.h"
+#include "widget_tips.h"
 
 WidgetState* g_widget;
 
@@ -35,28 +37,6 @@ RECT WindowBounds(void)
     RECT bounds;
     GetWindowRect(g_widget->window, &bounds);
     return bounds;
-}
-
-void SendBalloon(const WCHAR* text)
-{
-    COPYDATASTRUCT data = { COPYDATA_BALLOON, static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(WCHAR)),
-                            const_cast<WCHAR*>(text) };
-    SendMessageW(g_widget->tray, WM_COPYDATA, reinterpret_cast<WPARAM>(g_widget->window),
-                 reinterpret_cast<LPARAM>(&data));
-}
-
-// "Через 15 минут: ..." for every mark passed since the last look; with "only my
-// team's" and no team chosen, none.
-void GiveReminders(ULONGLONG now)
-{
-    const Preferences& chosen = g_widget->preferences;
-    ReminderRule rule = { chosen.reminderMinutes, chosen.myTeamOnly ? chosen.favourite : kNoTeam };
-    if (chosen.myTeamOnly && chosen.favourite == kNoTeam)
-        rule.minutes = kReminderOff;
-    WCHAR text[256];
-    if (now > g_widget->remindedUntil && KickoffReminder(g_widget->data, rule, g_widget->remindedUntil, now, text, 256))
-        SendBalloon(text);
-    g_widget->remindedUntil = now;
 }
 
 // Sleeps until what is shown next changes: no wake-up while nothing on it can.
@@ -83,6 +63,52 @@ void ApplySize(void)
         shape.Release(); // the window's once it was set
     g_widget->shapedSize = size;
     g_widget->shapedRadius = radius;
+}
+
+// What each match line says beyond its cells: its scorers so far, or, while its score
+// is hidden, how to see it (a click on the line, or pressing it in a screen reader).
+void DescribeLines(ULONGLONG now)
+{
+    MatchMask hidden = HiddenMatches(g_widget->choice);
+    LineDetails& details = g_widget->details;
+    for (int i = 0; i < g_widget->view.lineCount; ++i) {
+        const ViewLine& line = g_widget->view.lines[i];
+        details.text[i][0] = 0;
+        details.command[i] = 0;
+        if (!line.match || line.match > kMatchCount)
+            continue;
+        const Match& match = g_widget->data.matches[line.match - 1];
+        if (MatchStateAt(match, now) == MATCH_AHEAD)
+            continue;
+        if (hidden & MatchBit(line.match)) {
+            lstrcpynW(details.text[i], kRevealHint, kLineDetailUnits);
+            details.command[i] = static_cast<WORD>(CMD_REVEAL_FIRST + line.match);
+        } else {
+            FormatScorers(g_widget->data, match, now, ReplayRunning(), details.text[i], kLineDetailUnits);
+        }
+    }
+}
+
+// The tooltips follow the lines; the control is made when the mouse first comes.
+void UpdateTips(bool create)
+{
+    MatchTip tips[kMaxLines];
+    int count = 0;
+    for (int i = 0; i < g_widget->view.lineCount; ++i) {
+        if (g_widget->details.text[i][0])
+            tips[count++] = MatchTip{ g_widget->layout.line[i], g_widget->details.text[i] };
+    }
+    SetMatchTips(g_widget->window, tips, count, g_widget->fonts.dpi, create);
+}
+
+// The line under a client point, or -1.
+int LineAt(POINT point)
+{
+    for (int i = 0; i < g_widget->view.lineCount; ++i) {
+        if (PtInRect(&g_widget->layout.line[i], point))
+            return i;
+    }
+    return -1;
 }
 
 bool UseFontsFor(UINT dpi)
@@ -134,6 +160,11 @@ void OnLeftButtonDown(HWND window, LPARAM lParam)
     POINT point = ClientPoint(lParam);
     if (WORD command = ArrowCommandAt(g_widget->layout, point)) {
         RunWidgetCommand(command);
+        return;
+    }
+    int line = LineAt(point);
+    if (line >= 0 && g_widget->details.command[line]) {
+        RunWidgetCommand(g_widget->details.command[line]);
         return;
     }
     BeginDrag(window, point);
@@ -216,7 +247,8 @@ void TakeNetworkReports(void)
 
 int ProvideAccessibleItems(HWND, AccessibleItem* items, int capacity)
 {
-    return ReadableItems(g_widget->view, g_widget->layout, g_widget->accessibleNames, items, capacity);
+    return ReadableItems(g_widget->view, g_widget->layout, g_widget->details, g_widget->accessibleNames, items,
+                         capacity);
 }
 
 LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -233,6 +265,8 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         OnLeftButtonDown(window, lParam);
         return 0;
     case WM_MOUSEMOVE:
+        if (!MatchTipsWindow())
+            UpdateTips(true);
         NoticeMouseOver(window);
         DragTo(window, ClientPoint(lParam));
         return 0;
@@ -260,7 +294,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             CheckMouseOver(window);
         return 0;
     case WM_TIMECHANGE:
-        g_widget->remindedUntil = WidgetNow(); // no reminders for the hours the clock skipped
+        SkipRemindersTo(WidgetNow());          // no reminders for the hours the clock skipped
         ForgetZoneRules();                     // the zone may have changed too
         RefreshWidget();
         return 0;
@@ -302,6 +336,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         EndDrag(window, g_widget->layout.size); // a drag or a raise of this window ends with it
         EndRaise(window);
         ReleaseAccessibility(window);
+        DestroyMatchTips();
         return 0;
     case WM_ENGINE_TRAY_DBLCLK:
     case WM_ENGINE_WALLPAPER_OFF:
@@ -322,9 +357,11 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 void RefreshWidget(void)
 {
     ULONGLONG now = WidgetNow();
-    GiveReminders(now);
+    GiveNews(now);
     BuildWidgetView(g_widget->data, now, g_widget->choice, &g_widget->view);
     LayOutWidget(g_widget->view, g_widget->fonts, &g_widget->layout);
+    DescribeLines(now);
+    UpdateTips(false);
     ApplySize();
     InvalidateRect(g_widget->window, nullptr, FALSE);
     NotifyAccessibleContentChanged(g_widget->window);
@@ -341,7 +378,6 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
     }
     g_widget->tray = trayWindow;
     g_widget->data = data;
-    g_widget->remindedUntil = WidgetNow();
     lstrcpynW(g_widget->picturePath, installFolder, MAX_PATH);
     if (lstrlenW(g_widget->picturePath) + lstrlenW(kPictureName) < MAX_PATH)
         lstrcatW(g_widget->picturePath, kPictureName);
@@ -352,6 +388,7 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
     ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
     g_widget->skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
     g_widget->preferences = ReadPreferences(SETTINGS_KEY, g_widget->data);
+    StartNews(WidgetNow());
 
     g_widget->module = module;
     WNDCLASSEXW windowClass = {};
