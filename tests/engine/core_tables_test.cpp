@@ -96,7 +96,9 @@ TEST(DataReader, EachRequiredCellEmptiedOrSpoiledRejectsTheWholeFile)
     }
 
     // Empty where the tournament leaves them open: results not in yet, knock-out
-    // teams not known yet (extra time and shoot-out stay empty in most rows as it is).
+    // teams not known yet (extra time and shoot-out stay empty in most rows as it is),
+    // in a file of results only (the goals and kicks of a match not played yet are
+    // another table's rules: events_tables_test.cpp).
     const struct {
         int number;
         std::string row, open;
@@ -108,7 +110,7 @@ TEST(DataReader, EachRequiredCellEmptiedOrSpoiledRejectsTheWholeFile)
     };
     for (const auto& o : open) {
         TournamentData read = data;
-        EXPECT_TRUE(Read(ReplaceRow(file, o.row, o.open), &read)) << o.open;
+        EXPECT_TRUE(Read(ReplaceRow(ResultsOnly(file), o.row, o.open), &read)) << o.open;
         EXPECT_FALSE(HasResult(read.matches[o.number - 1])) << o.open;
     }
 }

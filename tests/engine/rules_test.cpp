@@ -186,9 +186,10 @@ TEST(Rules, BuiltInDataIsCompleteAndOneBadLineRejectsTheWholeFile)
     EXPECT_FALSE(Read(file.substr(0, file.size() / 2), &data)) << "a file cut off half-way";
     EXPECT_FALSE(Read(std::string("\0", 1) + file, &data));
     // Knock-out teams not known yet and results not in yet are a valid file (fresh
-    // data during the tournament).
-    std::string early = Replace(file, "64,final,,2010-07-11,20:30,2010-07-11T18:30Z,NED,ESP,0,0,0,1,,",
-                                "64,final,,2010-07-11,20:30,2010-07-11T18:30Z,,,,,,,,");
+    // data during the tournament); the final's goal goes with its teams.
+    std::string early = Replace(Replace(file, "64,final,,2010-07-11,20:30,2010-07-11T18:30Z,NED,ESP,0,0,0,1,,",
+                                        "64,final,,2010-07-11,20:30,2010-07-11T18:30Z,,,,,,,,"),
+                                "64,4,116,0,ESP,0,0,Iniesta,Иньеста\n", "");
     EXPECT_TRUE(Read(early, &data));
     EXPECT_EQ(kNoTeam, MatchWinner(data.matches[kMatchCount - 1]));
 }
