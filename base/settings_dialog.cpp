@@ -114,6 +114,16 @@ bool ReadMinutes(DWORD* minutes)
     return true;
 }
 
+// A drop-down list's pick among `count` items, once the user changed it.
+bool ReadListChoice(int id, int code, int count, int* item)
+{
+    LRESULT picked = SendItem(id, CB_GETCURSEL);
+    if (code != CBN_SELCHANGE || picked < 0 || picked >= count)
+        return false;
+    *item = static_cast<int>(picked);
+    return true;
+}
+
 // What the controls say now, on top of what is in effect.
 bool ReadControl(int id, int code, Preferences* chosen)
 {
@@ -141,19 +151,14 @@ bool ReadControl(int id, int code, Preferences* chosen)
     case IDC_ZONE_COMPUTER:
         chosen->computersZone = Checked(IDC_ZONE_COMPUTER);
         return true;
-    case IDC_LAYER: {
-        LRESULT item = SendItem(IDC_LAYER, CB_GETCURSEL);
-        if (code != CBN_SELCHANGE || item < 0 || item >= LAYER_COUNT)
-            return false;
-        chosen->layer = static_cast<int>(item);
-        return true;
-    }
+    case IDC_LAYER:
+        return ReadListChoice(id, code, LAYER_COUNT, &chosen->layer);
     case IDC_LOCKED:
         chosen->locked = Checked(IDC_LOCKED);
         return true;
     case IDC_GOAL_BALLOONS: {
-        LRESULT item = SendItem(IDC_GOAL_BALLOONS, CB_GETCURSEL);
-        if (code != CBN_SELCHANGE || item < 0 || item >= GOAL_BALLOONS_COUNT)
+        int item;
+        if (!ReadListChoice(id, code, GOAL_BALLOONS_COUNT, &item))
             return false;
         chosen->goalBalloons = static_cast<DWORD>(item);
         return true;

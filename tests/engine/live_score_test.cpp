@@ -69,7 +69,7 @@ TEST(LiveScore, AReplayCountsEachGoalFromItsMomentAndShowsExtraTimeAndTheKicks)
         { 58, quarter + 115 * kMinute, L"1:1 д.в. идёт" },
         { 58, quarter + 150 * kMinute, L"1:1, пен. 0:0 идёт" },
         { 58, quarter + 152 * kMinute, L"1:1, пен. 1:1 идёт" },
-        { 58, quarter + 157 * kMinute, L"1:1, пен. 3:3 идёт" }, // Менса missed the sixth kick
+        { 58, quarter + 157 * kMinute, L"1:1, пен. 3:2 идёт" }, // Менса missed the sixth kick
         { 58, quarter + 175 * kMinute, L"1:1, пен. 4:2" },
         { 64, final + 114 * kMinute, L"0:0 идёт" },
         { 64, final + 115 * kMinute, L"0:0 д.в. идёт" },
