@@ -42,6 +42,7 @@ enum WidgetCommand : WORD {
     CMD_LAYER_FIRST = 1080, // + a WidgetLayer
     CMD_LOCK = 1090,       // lock or unlock the widget's place
     CMD_SETTINGS = 1091,   // the settings dialog
+    CMD_DOWNLOAD_NOW = 1092, // a download of the data file now
 };
 
 struct ArrowPlace {

@@ -66,6 +66,7 @@ const WCHAR kLayerMenu[] = L"Расположение";
 const WCHAR* const kLayerNames[] = { L"На рабочем столе, под окнами", L"Как обычное окно", L"Поверх всех окон" };
 const WCHAR kLockedItem[] = L"Закреплён";
 const WCHAR kSettingsItem[] = L"Настройки…";
+const WCHAR kDownloadNowItem[] = L"Обновить сейчас";
 
 // What pressing an arrow is called, for a screen reader.
 const WCHAR kPressAction[] = L"Нажать";
