@@ -45,7 +45,7 @@ QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow
         return FALSE;
     }
     *engineWindow = widget;
-    StartNetwork(widget); // without it the widget still shows the data it has
+    StartNetwork(widget, data); // without it the widget still shows the data it has
     return TRUE;
 }
 

@@ -3,6 +3,7 @@
 #include <winhttp.h>
 #include <wchar.h>
 
+#include "http_headers.h"
 #include "tournament_data.h"
 #include "web_address.h"
 #include "winhttp_api.h"
@@ -237,18 +238,6 @@ bool IsRedirect(DWORD status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-void ReadLastModified(Fetcher& f, HINTERNET request)
-{
-    WCHAR text[64];
-    DWORD bytes = sizeof(text);
-    SYSTEMTIME time;
-    ULONGLONG ticks;
-    if (f.api.QueryHeaders(request, WINHTTP_QUERY_LAST_MODIFIED, WINHTTP_HEADER_NAME_BY_INDEX, text, &bytes,
-                           WINHTTP_NO_HEADER_INDEX) &&
-        ParseUtcTime(text, &time) && RecordToTicks(&time, &ticks))
-        FormatGmtTime(&time, f.answer->lastModified);
-}
-
 // The body, whole: at most kMaxDataBytes, and as long as Content-Length says.
 FetchOutcome ReadBody(Fetcher& f, HINTERNET request)
 {
@@ -328,6 +317,7 @@ FetchOutcome Converse(Fetcher& f, HINTERNET request, const WCHAR* url, WCHAR* ne
         if (!GiveProxyLogin(f, request))
             return FETCH_PROXY_LOGIN_NEEDED;
     }
+    ReadAnswerHeaders(api, request, status, f.answer);
     if (IsRedirect(status)) {
         WCHAR location[kUrlUnits];
         DWORD bytes = sizeof(location);
@@ -341,10 +331,7 @@ FetchOutcome Converse(Fetcher& f, HINTERNET request, const WCHAR* url, WCHAR* ne
         return FETCH_OK;
     if (status != HTTP_STATUS_OK)
         return FETCH_HTTP_STATUS;
-    if (f.statusOnly)
-        return FETCH_OK;
-    ReadLastModified(f, request);
-    return ReadBody(f, request);
+    return f.statusOnly ? FETCH_OK : ReadBody(f, request);
 }
 
 // Closing a request cancels whatever it was doing; its last callback says WinHTTP

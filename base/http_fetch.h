@@ -49,6 +49,11 @@ struct FetchAnswer {
     OwnedHeap<char> body;              // a 200's body, or empty
     DWORD size;
     WCHAR lastModified[kGmtTextUnits]; // the 200's Last-Modified when it is a real date, else empty
+    // When the server wants the next request (http_headers.h), in seconds of at most a day.
+    bool hasMaxAge;                    // the 200's or 304's Cache-Control max-age
+    DWORD maxAge;
+    bool hasRetryAfter;                // the 429's or 503's Retry-After, from its arrival
+    DWORD retryAfter;
 };
 
 // GETs settings.url, with If-Modified-Since when ifModifiedSince is not empty.

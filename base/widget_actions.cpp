@@ -140,6 +140,9 @@ void RunWidgetCommand(WORD command)
     case CMD_SETTINGS:
         OpenSettingsDialog(g_widget->module, &g_widget->data, g_widget->preferences, ChoosePreferences);
         break;
+    case CMD_DOWNLOAD_NOW:
+        RequestDownload();
+        break;
     }
 }
 
@@ -157,7 +160,8 @@ void ShowWidgetMenu(POINT at)
     WCHAR source[kNetworkTextUnits];
     DescribeDataSource(source, kNetworkTextUnits);
     WidgetMenuState state = { g_widget->choice.page, g_widget->view.previousDay != 0, g_widget->view.nextDay != 0,
-                              g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, source };
+                              g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, source,
+                              DataAddressIsSet() };
     WORD command = ChooseFromWidgetMenu(g_widget->window, at, state);
     ReturnToLayer(g_widget->window);
     if (command)

@@ -88,6 +88,7 @@ const WCHAR kGoalsMenu[] = L"Голы и счёт";
 const WCHAR* const kGoalBalloonNames[] = { L"Не сообщать о голах", L"Сообщать о голах всех матчей",
                                            L"Сообщать о голах моей команды" };
 const WCHAR kHideScoresItem[] = L"Скрывать счёт";
+const WCHAR kDownloadNowItem[] = L"Обновить сейчас";
 
 // What pressing an arrow is called, for a screen reader.
 const WCHAR kPressAction[] = L"Нажать";
