@@ -5,6 +5,7 @@
 #include "engine_settings.h"
 #include "network.h"
 #include "settings_dialog.h"
+#include "updater.h"
 #include "wallpaper.h"
 #include "widget_clock.h"
 #include "widget_menu.h"
@@ -124,6 +125,12 @@ void RunWidgetCommand(WORD command)
     case CMD_SETTINGS:
         OpenSettingsDialog(g_widget->module, &g_widget->data, g_widget->preferences, ChoosePreferences);
         break;
+    case CMD_UPDATE_CHECK:
+        RequestUpdateCheck();
+        break;
+    case CMD_UPDATE_INSTALL:
+        InstallPendingUpdate();
+        break;
     }
 }
 
@@ -138,10 +145,12 @@ void BringIntoView(void)
 
 void ShowWidgetMenu(POINT at)
 {
-    WCHAR source[kNetworkTextUnits];
+    WCHAR source[kNetworkTextUnits], updates[kNetworkTextUnits];
     DescribeDataSource(source, kNetworkTextUnits);
+    DescribeUpdates(updates, kNetworkTextUnits);
     WidgetMenuState state = { g_widget->choice.page, g_widget->view.previousDay != 0, g_widget->view.nextDay != 0,
-                              g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, source };
+                              g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, source,
+                              updates, UpdaterBuiltIn(), UpdateIsPending() };
     WORD command = ChooseFromWidgetMenu(g_widget->window, at, state);
     ReturnToLayer(g_widget->window);
     if (command)

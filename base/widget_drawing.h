@@ -42,6 +42,8 @@ enum WidgetCommand : WORD {
     CMD_LAYER_FIRST = 1080, // + a WidgetLayer
     CMD_LOCK = 1090,       // lock or unlock the widget's place
     CMD_SETTINGS = 1091,   // the settings dialog
+    CMD_UPDATE_CHECK = 1100,   // check for updates now
+    CMD_UPDATE_INSTALL = 1101, // start the Loader, which installs the pending package
 };
 
 struct ArrowPlace {
