@@ -47,13 +47,6 @@ DWORD RunSetup(const std::wstring& exe, const std::wstring& arguments)
     return exitCode;
 }
 
-ULONGLONG WriteTime(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-    return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-}
-
 // A balloon of the notification area that says `text`: under Wine a tooltip window of
 // the desktop's explorer, which answers WM_GETTEXT with its text.
 bool BalloonShown(const std::wstring& text)
@@ -165,7 +158,7 @@ TEST_F(InstalledUpdate, ASignedNewerSetupIsDownloadedThenInstalledByTheLoader)
     ASSERT_TRUE(SendMessageTimeoutW(widget, WM_COMMAND, CMD_UPDATE_CHECK, 0, SMTO_NORMAL, kWaitMs, &answer));
     const std::wstring package = Installed(kPackageName);
     ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(package) == newerBytes; })) << "no package pending";
-    EXPECT_GT(WriteTime(package), WriteTime(Installed(kUpdateProgramName)));
+    EXPECT_GT(LastWriteTime(package), LastWriteTime(Installed(kUpdateProgramName)));
     EXPECT_TRUE(BalloonShown(L"Загружено обновление " NEWER_VERSION
                                  L". Оно будет установлено при следующем запуске виджета."));
     EXPECT_EQ(ReadFileBytes(setup), ReadFileBytes(Installed(kUpdateProgramName))) << "the engine leaves it alone";

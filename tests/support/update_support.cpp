@@ -90,6 +90,32 @@ std::string SignatureLine(const std::string& description)
     return at == std::string::npos ? "" : description.substr(at);
 }
 
+ULONGLONG LastWriteTime(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool SetLastWriteTime(const std::wstring& path, const SYSTEMTIME& time)
+{
+    FILETIME stamp;
+    HANDLE file = SystemTimeToFileTime(&time, &stamp)
+                      ? CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                      : INVALID_HANDLE_VALUE;
+    bool set = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &stamp);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return set;
+}
+
+DWORD FileSize(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+}
+
 std::vector<std::wstring> WidgetMenuTexts(HWND widget)
 {
     struct Reading {

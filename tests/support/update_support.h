@@ -30,6 +30,11 @@ std::string PublishUpdate(const std::wstring& setup, const std::string& address,
 std::string SignedPart(const std::string& description);
 std::string SignatureLine(const std::string& description);
 
+// A file's last-write time (0 when it is not there), set to `time` (UTC); its size.
+ULONGLONG LastWriteTime(const std::wstring& path);
+bool SetLastWriteTime(const std::wstring& path, const SYSTEMTIME& time);
+DWORD FileSize(const std::wstring& path);
+
 // The widget's own menu as it opens: every item's text (separators left out), read by
 // a thread of the test while the menu's loop runs in the widget's thread (this one,
 // for the engine loaded in process), then closed.

@@ -107,31 +107,6 @@ std::string Bytes(size_t size, unsigned seed)
     return bytes;
 }
 
-bool SetWriteTime(const std::wstring& path, const SYSTEMTIME& time)
-{
-    FILETIME stamp;
-    HANDLE file = SystemTimeToFileTime(&time, &stamp)
-                      ? CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr)
-                      : INVALID_HANDLE_VALUE;
-    bool set = file != INVALID_HANDLE_VALUE && SetFileTime(file, nullptr, nullptr, &stamp);
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    return set;
-}
-
-DWORD FileSize(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
-}
-
-ULONGLONG WriteTime(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-    return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-}
-
 class Updates : public ::testing::Test {
 protected:
     void SetUp() override
@@ -144,7 +119,7 @@ protected:
         folder = MakeWorkDir(L"updates_install_" + name);
         ASSERT_TRUE(WriteFileBytes(Installed(kLoaderName), "the Loader"));
         ASSERT_TRUE(WriteFileBytes(Installed(kUpdateProgramName), "the installed setup"));
-        ASSERT_TRUE(SetWriteTime(Installed(kUpdateProgramName), kJune1));
+        ASSERT_TRUE(SetLastWriteTime(Installed(kUpdateProgramName), kJune1));
         ASSERT_TRUE(servers.Serve(L"package.exe", package, kJune12));
         s_clockAhead = 0;
         s_longWaitsToSkip = 0;
@@ -324,7 +299,7 @@ TEST_F(Updates, ANewerReleaseIsLeftForTheLoaderOnceAndKept)
     EXPECT_EQ(L"Загружено обновление 1.0.1. Оно будет установлено при следующем запуске виджета.",
               testTray.balloons[0]);
     EXPECT_EQ(package, ReadFileBytes(Installed(kPackageName)));
-    EXPECT_GT(WriteTime(Installed(kPackageName)), WriteTime(Installed(kUpdateProgramName)));
+    EXPECT_GT(LastWriteTime(Installed(kPackageName)), LastWriteTime(Installed(kUpdateProgramName)));
     EXPECT_FALSE(FileExists(Installed(L"update_for_tessmark_quornel.download")));
     EXPECT_EQ(L"1.0.1", ReadValue(SETTINGS_KEY, VALUE_UPDATE_PENDING).Text());
     EXPECT_EQ(L"the installed setup", Utf8ToWide(ReadFileBytes(Installed(kUpdateProgramName))));
@@ -469,7 +444,7 @@ TEST_F(Updates, AFullDiskOrAFolderItCannotUseKeepsThePendingPackage)
     ASSERT_TRUE(Run());
     Check();
     ASSERT_TRUE(PumpUntil([&] { return testTray.balloons.size() == 1; }));
-    ULONGLONG pendingTime = WriteTime(Installed(kPackageName));
+    ULONGLONG pendingTime = LastWriteTime(Installed(kPackageName));
 
     ASSERT_TRUE(Describe(Signed("1.0.2", "package2.exe", L"package2.exe")));
     const std::wstring pendingLine = L"Обновление 1.0.1 загружено; ";
@@ -494,7 +469,7 @@ TEST_F(Updates, AFullDiskOrAFolderItCannotUseKeepsThePendingPackage)
         Check();
         EXPECT_EQ(one.line, MenuLine(one.line));
         EXPECT_EQ(package, ReadFileBytes(Installed(kPackageName)));
-        EXPECT_EQ(pendingTime, WriteTime(Installed(kPackageName)));
+        EXPECT_EQ(pendingTime, LastWriteTime(Installed(kPackageName)));
         EXPECT_EQ(L"1.0.1", ReadValue(SETTINGS_KEY, VALUE_UPDATE_PENDING).Text());
         EXPECT_FALSE(FileExists(Installed(L"update_for_tessmark_quornel.download")));
     }
@@ -502,11 +477,11 @@ TEST_F(Updates, AFullDiskOrAFolderItCannotUseKeepsThePendingPackage)
     s_writeError = 0;
     ASSERT_TRUE(WriteFileBytes(Installed(kLoaderName), "the Loader"));
     const SYSTEMTIME future = { 2100, 1, 5, 1, 12, 0, 0, 0 };
-    ASSERT_TRUE(SetWriteTime(Installed(kUpdateProgramName), future));
+    ASSERT_TRUE(SetLastWriteTime(Installed(kUpdateProgramName), future));
     Check();
     ASSERT_TRUE(PumpUntil([&] { return testTray.balloons.size() == 2; }));
     EXPECT_EQ(package2, ReadFileBytes(Installed(kPackageName)));
-    EXPECT_EQ(WriteTime(Installed(kUpdateProgramName)) + 10000000, WriteTime(Installed(kPackageName)));
+    EXPECT_EQ(LastWriteTime(Installed(kUpdateProgramName)) + 10000000, LastWriteTime(Installed(kPackageName)));
 }
 
 } // namespace
