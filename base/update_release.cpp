@@ -231,10 +231,15 @@ bool LeavePackage(const UpdatePlace& place, const FetchSettings& settings, const
         left = false;
     }
     left = CloseHandle(file.Release()) && left; // closed before the rename, and its failure counts
-    // The record of the package there goes before the file it names.
+    // The record of the package there goes before the file it names, and comes back
+    // when that file stays.
+    ReleaseVersion before;
+    bool recorded = ReadVersionSetting(VALUE_UPDATE_PENDING, &before);
     if (left && !(MakeNewerThanProgram(place, download) && DeleteSetting(SETTINGS_KEY, VALUE_UPDATE_PENDING) &&
                   MoveFileExW(download, pending, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
         Fail(report, UPDATE_NOT_WRITTEN, GetLastError());
+        if (recorded)
+            WriteVersionSetting(VALUE_UPDATE_PENDING, before);
         left = false;
     }
     if (!left) {

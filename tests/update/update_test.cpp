@@ -40,6 +40,7 @@ decltype(&GetTickCount) real_GetTickCount = &GetTickCount;
 decltype(&WaitForMultipleObjects) real_WaitForMultipleObjects = &WaitForMultipleObjects;
 decltype(&CreateFileW) real_CreateFileW = &CreateFileW;
 decltype(&WriteFile) real_WriteFile = &WriteFile;
+decltype(&MoveFileExW) real_MoveFileExW = &MoveFileExW;
 
 std::atomic<DWORD> s_clockAhead;    // added to base.dll's GetTickCount
 std::atomic<int> s_longWaitsToSkip; // long waits that end at once, as if their time had passed
@@ -47,6 +48,7 @@ std::mutex s_waitsLock;
 std::vector<DWORD> s_longWaits;     // every long wait's length, in order
 std::atomic<DWORD> s_createError;   // the error for opening the download file, or 0
 std::atomic<DWORD> s_writeError;    // the error for writing it, or 0
+std::atomic<DWORD> s_moveError;     // the error for renaming it, or 0
 std::atomic<HANDLE> s_download;
 
 DWORD WINAPI FakeGetTickCount()
@@ -99,6 +101,15 @@ BOOL WINAPI FakeWriteFile(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD writte
     return real_WriteFile(file, bytes, size, written, overlapped);
 }
 
+BOOL WINAPI FakeMoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags)
+{
+    if (IsDownload(from) && s_moveError) {
+        SetLastError(s_moveError);
+        return FALSE;
+    }
+    return real_MoveFileExW(from, to, flags);
+}
+
 std::string Bytes(size_t size, unsigned seed)
 {
     std::string bytes(size, '\0');
@@ -129,6 +140,7 @@ protected:
         }
         s_createError = 0;
         s_writeError = 0;
+        s_moveError = 0;
         engine = LoadLibraryW(ProgramPath(L"base.dll").c_str());
         ASSERT_TRUE(testTray.window && engine);
         RedirectImport(engine, reinterpret_cast<void*>(real_GetTickCount), reinterpret_cast<void*>(&FakeGetTickCount));
@@ -136,6 +148,7 @@ protected:
                        reinterpret_cast<void*>(&FakeWaitForMultipleObjects));
         RedirectImport(engine, reinterpret_cast<void*>(real_CreateFileW), reinterpret_cast<void*>(&FakeCreateFileW));
         RedirectImport(engine, reinterpret_cast<void*>(real_WriteFile), reinterpret_cast<void*>(&FakeWriteFile));
+        RedirectImport(engine, reinterpret_cast<void*>(real_MoveFileExW), reinterpret_cast<void*>(&FakeMoveFileExW));
     }
     void TearDown() override
     {
@@ -432,8 +445,9 @@ TEST_F(Updates, SilentAndTricklingServersTimeOutAndLeaveNothing)
     EXPECT_TRUE(WaitUntil([&] { return NothingLeft(); }, 25000));
 }
 
-// A full disk, a folder the widget may not write and a folder without a Loader: each
-// told, the package pending before left as it was; then the newer one arrives, dated a
+// A full disk, a folder the widget may not write, a pending package another program
+// holds and a folder without a Loader: each told, the package pending before left as
+// it was with its record; then the newer one arrives, dated a
 // second after an update program from the future.
 TEST_F(Updates, AFullDiskOrAFolderItCannotUseKeepsThePendingPackage)
 {
@@ -450,20 +464,23 @@ TEST_F(Updates, AFullDiskOrAFolderItCannotUseKeepsThePendingPackage)
     const std::wstring pendingLine = L"Обновление 1.0.1 загружено; ";
     const struct {
         const char* what;
-        DWORD createError, writeError;
+        DWORD createError, writeError, moveError;
         bool loader;
         std::wstring line;
     } cases[] = {
-        { "a full disk", 0, ERROR_DISK_FULL, true,
+        { "a full disk", 0, ERROR_DISK_FULL, 0, true,
           pendingLine + L"не удалось сохранить обновление в папке виджета (ошибка 112)" },
-        { "no write access", ERROR_ACCESS_DENIED, 0, true,
+        { "no write access", ERROR_ACCESS_DENIED, 0, 0, true,
           pendingLine + L"не удалось сохранить обновление в папке виджета (ошибка 5)" },
-        { "no Loader", 0, 0, false, pendingLine + L"виджет запущен не из папки установки" },
+        { "the pending one held open", 0, 0, ERROR_SHARING_VIOLATION, true,
+          pendingLine + L"не удалось сохранить обновление в папке виджета (ошибка 32)" },
+        { "no Loader", 0, 0, 0, false, pendingLine + L"виджет запущен не из папки установки" },
     };
     for (const auto& one : cases) {
         SCOPED_TRACE(one.what);
         s_createError = one.createError;
         s_writeError = one.writeError;
+        s_moveError = one.moveError;
         if (!one.loader)
             ASSERT_TRUE(DeleteFileW(Installed(kLoaderName).c_str()));
         Check();
@@ -475,6 +492,7 @@ TEST_F(Updates, AFullDiskOrAFolderItCannotUseKeepsThePendingPackage)
     }
     s_createError = 0;
     s_writeError = 0;
+    s_moveError = 0;
     ASSERT_TRUE(WriteFileBytes(Installed(kLoaderName), "the Loader"));
     const SYSTEMTIME future = { 2100, 1, 5, 1, 12, 0, 0, 0 };
     ASSERT_TRUE(SetLastWriteTime(Installed(kUpdateProgramName), future));
