@@ -19,6 +19,11 @@
 #define VALUE_DATA_URL              L"data_url"               // REG_SZ, where fresh data comes from
 #define VALUE_DATA_SOURCE           L"data_cached_url"        // REG_SZ, the address the cached copy is from
 #define VALUE_DATA_LAST_MODIFIED    L"data_last_modified"     // REG_SZ, that copy's Last-Modified
+#define VALUE_UPDATE_URL            L"update_url"             // REG_SZ, where the release description is
+#define VALUE_UPDATE_CHECKED_URL    L"update_checked_url"     // REG_SZ, the address the next two are about
+#define VALUE_UPDATE_LAST_MODIFIED  L"update_last_modified"   // REG_SZ, its verified description's Last-Modified
+#define VALUE_UPDATE_DESCRIBED      L"update_described_version" // REG_SZ, the version that description named
+#define VALUE_UPDATE_PENDING        L"update_pending_version" // REG_SZ, the version of the package left for the Loader
 // The user's preferences (base/preferences.h says what each means and its default).
 #define VALUE_FAVOURITE_TEAM        L"favourite_team"         // REG_SZ, a team's code as in the data file
 #define VALUE_REMINDER_MINUTES      L"reminder_minutes"       // REG_DWORD, 0 or 5..120

@@ -12,7 +12,6 @@
 #include "http_headers.h"
 #include "report_queue.h"
 #include "system_library.h"
-#include "web_address.h"
 #include "widget_texts.h"
 
 namespace {
@@ -50,25 +49,6 @@ struct WorkerStart {
 
 // ---------------------------------------------------------------------------------
 // Settings (both threads; each call opens and closes its own).
-
-// The data address and the proxy as stored now: FETCH_OK, or why nothing can be sent.
-FetchOutcome ReadFetchSettings(FetchSettings* settings)
-{
-    ZeroMemory(settings, sizeof(*settings));
-    ReadSettingText(SETTINGS_KEY, VALUE_DATA_URL, settings->url, REGISTRY_TEXT_UNITS);
-    if (!settings->url[0])
-        return FETCH_NO_URL;
-    WCHAR type[8];
-    ReadSettingText(PROXY_KEY, VALUE_PROXY_TYPE, type, ARRAYSIZE(type));
-    settings->manualProxy = !wcscmp(type, PROXY_TYPE_MANUAL);
-    if (!settings->manualProxy)
-        return FETCH_OK;
-    WCHAR server[REGISTRY_TEXT_UNITS];
-    ReadSettingText(PROXY_KEY, VALUE_PROXY_SERVER, server, REGISTRY_TEXT_UNITS);
-    ReadSettingText(PROXY_KEY, VALUE_PROXY_USER, settings->user, REGISTRY_TEXT_UNITS);
-    ReadSettingText(PROXY_KEY, VALUE_PROXY_PASSWORD, settings->password, REGISTRY_TEXT_UNITS);
-    return ReadProxyServer(server, settings->proxy, REGISTRY_TEXT_UNITS) ? FETCH_OK : FETCH_BAD_PROXY;
-}
 
 
 // ---------------------------------------------------------------------------------
@@ -112,7 +92,7 @@ void Post(const WorkerStart& worker, OwnedHeap<NetworkReport> report)
 {
     bool news = report->trayState >= 0 || report->hasData || report->balloon[0] || report->downloaded ||
                 report->failure[0];
-    if (news && QueueReport(worker.queue, report.Get())) {
+    if (news && QueueReport(worker.queue, &report->link)) {
         report.Release(); // the queue's now
         PostMessageW(worker.window, WM_NETWORK_REPORT, 0, 0);
     }
@@ -140,7 +120,7 @@ bool Download(WorkerStart& worker, AnswerFacts* facts)
     *facts = AnswerFacts(); // nothing sent, unless the fetch says otherwise
     FetchSettings settings;
     FetchAnswer answer = FetchAnswer(); // zeroed: a settings outcome sends nothing
-    answer.outcome = ReadFetchSettings(&settings);
+    answer.outcome = ReadFetchSettings(VALUE_DATA_URL, &settings);
     if (answer.outcome == FETCH_NO_URL)
         return false;
     OwnedHeap<NetworkReport> report = NewReport();
@@ -191,7 +171,7 @@ void TestConnection(const WorkerStart& worker)
         return;
     FetchSettings settings;
     FetchAnswer answer = FetchAnswer();
-    answer.outcome = ReadFetchSettings(&settings);
+    answer.outcome = ReadFetchSettings(VALUE_DATA_URL, &settings);
     if (answer.outcome == FETCH_OK)
         Fetch(settings, L"", true, worker.stop, &answer);
     report->trayState = TrayStateOf(answer);
@@ -386,7 +366,7 @@ bool TrayStateChanges(int state)
 
 NetworkReport* TakeNetworkReport(void)
 {
-    NetworkReport* report = s_queue ? TakeReport(s_queue) : nullptr;
+    NetworkReport* report = s_queue ? reinterpret_cast<NetworkReport*>(TakeReport(s_queue)) : nullptr;
     if (report)
         NoteNetworkReport(&s_dataSource, *report);
     return report;

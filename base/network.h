@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "../loader/time/date_texts.h" // by path: some tests include this header without the time module
+#include "report_queue.h"
 #include "tournament_data.h"
 
 // Posted to the widget window with no parameters: "reports are waiting", nothing
@@ -20,7 +21,7 @@ const UINT WM_NETWORK_REPORT = WM_APP + 2;
 const int kNetworkTextUnits = 384;
 
 struct NetworkReport {
-    NetworkReport* next;   // the queue's
+    ReportLink link;       // first: the queue's
     int trayState;         // -1: nothing new; else 0 online, 1 offline
     bool hasData;          // a new data file, already cached, to be shown
     TournamentData data;

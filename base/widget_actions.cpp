@@ -5,6 +5,7 @@
 #include "engine_settings.h"
 #include "network.h"
 #include "settings_dialog.h"
+#include "updater.h"
 #include "wallpaper.h"
 #include "widget_clock.h"
 #include "widget_menu.h"
@@ -143,6 +144,12 @@ void RunWidgetCommand(WORD command)
     case CMD_DOWNLOAD_NOW:
         RequestDownload();
         break;
+    case CMD_UPDATE_CHECK:
+        RequestUpdateCheck();
+        break;
+    case CMD_UPDATE_INSTALL:
+        InstallPendingUpdate();
+        break;
     }
 }
 
@@ -157,11 +164,12 @@ void BringIntoView(void)
 
 void ShowWidgetMenu(POINT at)
 {
-    WCHAR source[kNetworkTextUnits];
+    WCHAR source[kNetworkTextUnits], updates[kNetworkTextUnits];
     DescribeDataSource(source, kNetworkTextUnits);
+    DescribeUpdates(updates, kNetworkTextUnits);
     WidgetMenuState state = { g_widget->choice.page, g_widget->view.previousDay != 0, g_widget->view.nextDay != 0,
                               g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, source,
-                              DataAddressIsSet() };
+                              DataAddressIsSet(), updates, UpdaterBuiltIn(), UpdateIsPending() };
     WORD command = ChooseFromWidgetMenu(g_widget->window, at, state);
     ReturnToLayer(g_widget->window);
     if (command)

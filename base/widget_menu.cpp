@@ -88,6 +88,11 @@ WORD ChooseFromWidgetMenu(HWND widget, POINT at, const WidgetMenuState& state)
     AppendMenuItem(menu.Get(), CMD_LOCK, kLockedItem, state.preferences.locked);
     AppendMenuItem(menu.Get(), CMD_SETTINGS, kSettingsItem, false);
     AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
+    AppendMenuItem(menu.Get(), 0, state.updates, false, false);
+    AppendMenuItem(menu.Get(), CMD_UPDATE_CHECK, kCheckForUpdatesItem, false, state.canCheckUpdates);
+    if (state.updatePending)
+        AppendMenuItem(menu.Get(), CMD_UPDATE_INSTALL, kInstallUpdateItem, false);
+    AppendMenuW(menu.Get(), MF_SEPARATOR, 0, nullptr);
     AppendMenuItem(menu.Get(), CMD_DOWNLOAD_NOW, kDownloadNowItem, false, state.dataAddress);
     AppendMenuItem(menu.Get(), 0, state.dataSource, false, false);
 

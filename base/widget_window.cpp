@@ -7,6 +7,7 @@
 #include "owners.h"
 #include "preferences.h"
 #include "settings_dialog.h"
+#include "updater.h"
 #include "wallpaper.h"
 #include "widget_clock.h"
 #include "widget_content.h"
@@ -245,6 +246,17 @@ void TakeNetworkReports(void)
     }
 }
 
+// What the updater's worker found (the message carries nothing): its state for the
+// menu, and a balloon for a package downloaded just now.
+void TakeUpdateReports(void)
+{
+    WCHAR balloon[kNetworkTextUnits];
+    while (TakeUpdateReport(balloon)) {
+        if (balloon[0])
+            SendBalloon(balloon);
+    }
+}
+
 int ProvideAccessibleItems(HWND, AccessibleItem* items, int capacity)
 {
     return ReadableItems(g_widget->view, g_widget->layout, g_widget->details, g_widget->accessibleNames, items,
@@ -324,6 +336,9 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         return 0;
     case WM_NETWORK_REPORT:
         TakeNetworkReports();
+        return 0;
+    case WM_UPDATE_REPORT:
+        TakeUpdateReports();
         return 0;
     case WM_GETOBJECT:
         return AnswerAccessibilityRequest(window, wParam, lParam, ProvideAccessibleItems);

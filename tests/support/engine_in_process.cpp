@@ -60,7 +60,7 @@ TestTray::~TestTray()
     DestroyWindow(window);
 }
 
-HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine)
+HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine, const std::wstring& folder)
 {
     auto run = reinterpret_cast<BOOL (*)(QuornelInitParams*, HWND*, Result*)>(
         reinterpret_cast<void*>(GetProcAddress(engine, "RunQuornel")));
@@ -68,7 +68,8 @@ HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine)
     params = QuornelInitParams();
     params.trayWindow = tray;
     lstrcpynW(params.commandLine, commandLine, ARRAYSIZE(params.commandLine));
-    lstrcpynW(params.currentDirectory, BinDir().c_str(), ARRAYSIZE(params.currentDirectory));
+    lstrcpynW(params.currentDirectory, folder.empty() ? BinDir().c_str() : folder.c_str(),
+              ARRAYSIZE(params.currentDirectory));
     Result result = {};
     HWND widget = nullptr;
     if (!run || !run(&params, &widget, &result))

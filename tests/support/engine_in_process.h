@@ -44,8 +44,8 @@ template <class F> bool PumpUntil(F done, DWORD ms = kWaitMs)
 }
 
 // RunQuornel of the loaded `engine` with `tray` and the command-line tail, the
-// current directory bin/; the widget, or null.
-HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine);
+// current directory (the install folder) `folder` or else bin/; the widget, or null.
+HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine, const std::wstring& folder = L"");
 // ExitQuornel, then the messages it left; gives its own time in ms.
 DWORD ExitEngine(HMODULE engine);
 
