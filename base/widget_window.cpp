@@ -404,7 +404,7 @@ void SetWidgetData(const TournamentData& data)
     g_widget->preferences = ReadPreferences(SETTINGS_KEY, g_widget->data); // the team by its code
     ApplyPreferences();
     RefreshWidget();
-    ShowPreferencesInDialog(g_widget->preferences);
+    ShowNewDataInDialog(g_widget->preferences);
 }
 
 void DestroyWidgetWindow(void)

@@ -166,6 +166,53 @@ TEST(Knockout, EveryMatchHasThePublishedTeamsThroughTheBracket)
     EXPECT_EQ(expected, shown);
 }
 
+// A file may give the teams in any order: the lists the user picks from are group by
+// group, each group's teams in the file's order, whatever that order is.
+TEST(TeamOrder, GroupByGroupWhateverOrderTheFileGives)
+{
+    const std::string file = BuiltInDataFile();
+    const size_t first = file.find("code,group,name_en,name_ru\n") + 27, end = file.find("\n\n", first) + 1;
+    std::vector<std::string> lines;
+    for (size_t at = first; at < end; at = file.find('\n', at) + 1)
+        lines.push_back(file.substr(at, file.find('\n', at) + 1 - at));
+    ASSERT_EQ(static_cast<size_t>(kTeamCount), lines.size());
+    const struct {
+        const char* name;
+        std::vector<size_t> order; // the lines of the table, in the order the file gives them
+    } files[] = {
+        { "as drawn", {} },
+        { "reversed", {} },
+        { "one moved to the end", {} },
+        { "groups interleaved", {} },
+    };
+    for (const auto& f : files) {
+        std::vector<size_t> order(lines.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (f.name[0] == 'r')
+                order[i] = order.size() - 1 - i;
+            else if (f.name[0] == 'o')
+                order[i] = (i + 1) % order.size();
+            else if (f.name[0] == 'g')
+                order[i] = i % kGroupCount * kTeamsPerGroup + i / kGroupCount;
+            else
+                order[i] = i;
+        }
+        std::string table;
+        for (size_t line : order)
+            table += lines[line];
+        TournamentData data = {};
+        ASSERT_TRUE(Read(file.substr(0, first) + table + file.substr(end), &data)) << f.name;
+        int listed[kTeamCount];
+        ASSERT_EQ(kTeamCount, TeamsByGroup(data, listed)) << f.name;
+        // Each group's four together, A to H; within a group, as the file has them.
+        for (int i = 0; i < kTeamCount; ++i) {
+            EXPECT_EQ(i / kTeamsPerGroup, data.teams[listed[i]].group) << f.name << ", place " << i;
+            if (i % kTeamsPerGroup)
+                EXPECT_LT(listed[i - 1], listed[i]) << f.name << ", place " << i;
+        }
+    }
+}
+
 // The widget's day is the fixed zone's (UTC+3, UTC+4 from the last Sunday of April
 // to the last Sunday of October), not UTC's: a minute either side of midnight there.
 TEST(WidgetDay, TurnsAtMidnightInTheFixedZone)

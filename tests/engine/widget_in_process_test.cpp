@@ -1,0 +1,246 @@
+// The engine loaded into this process as the Host loads it, this test standing in
+// for its tray window, driven as a user and the system would drive it, where only
+// the engine's own state can show what went wrong: the team lists after a download
+// that orders the teams otherwise.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/engine_settings.h"
+#include "base/settings_dialog_ids.h"
+#include "base/widget_drawing.h"
+#include "engine_in_process.h"
+#include "host/engine_interface.h"
+#include "test_support.h"
+
+using namespace qt;
+
+namespace {
+
+const SYSTEMTIME kJune12 = { 2010, 6, 6, 12, 10, 0, 0, 0 };
+const SYSTEMTIME kJune13 = { 2010, 6, 0, 13, 10, 0, 0, 0 };
+const wchar_t kUpdated[] = L"Данные обновлены";
+const char kTeamsHeader[] = "code,group,name_en,name_ru\n";
+
+// The data file with the first `by` lines of its team table moved to the end: the
+// same teams in the same groups, in another order.
+std::string RotatedTeams(int by)
+{
+    std::string data = SourceFile("data/worldcup2010/worldcup2010.csv");
+    size_t first = data.find(kTeamsHeader) + sizeof(kTeamsHeader) - 1, cut = first;
+    for (int i = 0; i < by; ++i)
+        cut = data.find('\n', cut) + 1;
+    size_t end = data.find("\n\n", first) + 1;
+    return data.substr(0, first) + data.substr(cut, end - cut) + data.substr(first, cut - first) + data.substr(end);
+}
+
+// The file's teams as "A — ЮАР", group by group, each group's in the file's order.
+std::vector<std::wstring> TeamsByGroup(const std::string& data)
+{
+    std::vector<std::wstring> listed;
+    for (char group = 'A'; group <= 'H'; ++group) {
+        size_t at = data.find(kTeamsHeader) + sizeof(kTeamsHeader) - 1;
+        for (size_t end; (end = data.find('\n', at)) != at; at = end + 1) {
+            std::string line = data.substr(at, end - at);
+            if (line[4] == group)
+                listed.push_back(std::wstring(1, group) + L" — " + Utf8ToWide(line.substr(line.rfind(',') + 1)));
+        }
+    }
+    return listed;
+}
+
+// The settings dialog of this process, once it is there.
+HWND SettingsDialog()
+{
+    HWND found = nullptr;
+    WaitUntil([&] {
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w && !found;
+             w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == GetCurrentProcessId() && GetDlgItem(w, IDC_OPACITY))
+                found = w;
+        }
+        return found != nullptr;
+    });
+    return found;
+}
+
+std::wstring ItemText(HWND dialog, int id, LRESULT item)
+{
+    wchar_t text[128] = L"";
+    LRESULT length = SendDlgItemMessageW(dialog, id, CB_GETLBTEXTLEN, item, 0);
+    if (length >= 0 && length < 128)
+        SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::wstring SelectedTeam(HWND dialog)
+{
+    return ItemText(dialog, IDC_TEAM, SendDlgItemMessageW(dialog, IDC_TEAM, CB_GETCURSEL, 0, 0));
+}
+
+std::vector<std::wstring> ListedTeams(HWND dialog)
+{
+    std::vector<std::wstring> texts;
+    LRESULT count = SendDlgItemMessageW(dialog, IDC_TEAM, CB_GETCOUNT, 0, 0);
+    for (LRESULT item = 1; item < count; ++item)
+        texts.push_back(ItemText(dialog, IDC_TEAM, item));
+    return texts;
+}
+
+// The user picks the item of that text, as the dialog learns of it.
+void SelectTeam(HWND dialog, const wchar_t* text)
+{
+    HWND box = GetDlgItem(dialog, IDC_TEAM);
+    LRESULT item = SendMessageW(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
+    ASSERT_GT(item, 0) << WideToUtf8(text);
+    SendMessageW(box, CB_SETCURSEL, item, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_TEAM, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+}
+
+std::wstring StoredTeam()
+{
+    return ReadValue(SETTINGS_KEY, VALUE_FAVOURITE_TEAM).Text();
+}
+
+// The widget's menu as the engine builds it, read and answered in place of the
+// user: base.dll's TrackPopupMenuEx comes here.
+struct MenuSeen {
+    std::vector<std::vector<std::wstring>> teamColumns; // "Моя команда"'s columns after "Не выбрана"
+    std::wstring checkedTeam;
+};
+MenuSeen s_menu;
+std::wstring s_pick;                 // the item the user picks; empty: none
+std::function<void()> s_whileOpen;   // what happens while the menu is open
+decltype(&TrackPopupMenuEx) real_TrackPopupMenuEx = &TrackPopupMenuEx;
+
+std::wstring MenuText(HMENU menu, UINT position)
+{
+    wchar_t text[128] = L"";
+    GetMenuStringW(menu, position, text, 128, MF_BYPOSITION);
+    return text;
+}
+
+BOOL WINAPI AnsweredTrackPopupMenuEx(HMENU menu, UINT, int, int, HWND, LPTPMPARAMS)
+{
+    s_menu = MenuSeen();
+    UINT picked = 0;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        HMENU teams = GetSubMenu(menu, i);
+        if (!teams || MenuText(menu, i).rfind(L"Моя команда: ", 0) != 0)
+            continue;
+        for (int j = 1; j < GetMenuItemCount(teams); ++j) {
+            MENUITEMINFOW item = { sizeof(item), MIIM_FTYPE | MIIM_STATE | MIIM_ID };
+            GetMenuItemInfoW(teams, j, TRUE, &item);
+            std::wstring text = MenuText(teams, j);
+            if ((item.fType & MFT_MENUBARBREAK) || s_menu.teamColumns.empty())
+                s_menu.teamColumns.emplace_back();
+            s_menu.teamColumns.back().push_back(text);
+            if (item.fState & MFS_CHECKED)
+                s_menu.checkedTeam = text;
+            if (text == s_pick)
+                picked = item.wID;
+        }
+    }
+    if (s_whileOpen)
+        s_whileOpen();
+    return static_cast<BOOL>(picked);
+}
+
+class WidgetInProcess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        DeleteTree(SETTINGS_KEY);
+        DeleteFileW(CacheFile().c_str());
+        engine = LoadLibraryW(ProgramPath(L"base.dll").c_str());
+        ASSERT_TRUE(engine && tray.window);
+    }
+    void TearDown() override
+    {
+        if (widget)
+            ExitEngine(engine);
+        if (engine)
+            FreeLibrary(engine);
+        if (!servers.dir.empty())
+            servers.Stop();
+        s_whileOpen = nullptr;
+        DeleteTree(SETTINGS_KEY);
+        DeleteFileW(CacheFile().c_str());
+    }
+    void Run(const wchar_t* tail = L"/date=2010-06-20T12:00")
+    {
+        widget = RunEngine(engine, tray.window, tail);
+        ASSERT_TRUE(widget);
+    }
+    bool Balloons(size_t count)
+    {
+        return PumpUntil([&] { return tray.balloons.size() >= count; });
+    }
+
+    HMODULE engine = nullptr;
+    TestTray tray;
+    LocalServers servers;
+    HWND widget = nullptr;
+};
+
+// A downloaded file may list the teams in any order. The dialog's list and the menu's
+// columns stay group by group; what the user picks is the team the line named, also
+// when a download changes the order while the dialog or the menu is open.
+TEST_F(WidgetInProcess, TheTeamListsFollowTheDataInUseWhateverOrderItGives)
+{
+    const std::string builtIn = SourceFile("data/worldcup2010/worldcup2010.csv"), rotated = RotatedTeams(1);
+    ASSERT_NE(TeamsByGroup(builtIn), TeamsByGroup(rotated));
+    ASSERT_TRUE(servers.Start(L"team_order"));
+    ASSERT_TRUE(servers.Serve(L"rotated.csv", rotated, kJune12));
+    ASSERT_TRUE(servers.Serve(L"draw.csv", builtIn, kJune13));
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/rotated.csv"));
+    Run();
+
+    // Opened on the built-in data: the download at start is taken only once its
+    // report is pumped.
+    SendMessageW(widget, WM_COMMAND, CMD_SETTINGS, 0);
+    HWND dialog = SettingsDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(TeamsByGroup(builtIn), ListedTeams(dialog));
+    SelectTeam(dialog, L"H — Испания");
+    EXPECT_EQ(L"ESP", StoredTeam());
+    ASSERT_TRUE(Balloons(1));
+    EXPECT_EQ(kUpdated, tray.balloons[0]);
+    EXPECT_EQ(TeamsByGroup(rotated), ListedTeams(dialog)) << "the list was not made anew";
+    EXPECT_EQ(L"H — Испания", SelectedTeam(dialog));
+    SelectTeam(dialog, L"B — Аргентина");
+    EXPECT_EQ(L"ARG", StoredTeam());
+
+    // The menu: a column per group as the data in use have it; Spain picked while a
+    // download brings the draw's order back.
+    RedirectImport(engine, reinterpret_cast<void*>(real_TrackPopupMenuEx),
+                   reinterpret_cast<void*>(&AnsweredTrackPopupMenuEx));
+    s_pick = L"Испания";
+    s_whileOpen = [&] {
+        WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/draw.csv"));
+        SendMessageW(widget, WM_ENGINE_PROXY_CLOSED, 0, 0);
+        EXPECT_TRUE(Balloons(2)) << "no second download";
+    };
+    SendMessageW(widget, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+    std::vector<std::vector<std::wstring>> columns;
+    for (const std::wstring& team : TeamsByGroup(rotated)) {
+        if (columns.empty() || columns.back().size() == 4)
+            columns.emplace_back();
+        columns.back().push_back(team.substr(4));
+    }
+    EXPECT_EQ(columns, s_menu.teamColumns);
+    EXPECT_EQ(L"Аргентина", s_menu.checkedTeam);
+    EXPECT_EQ(L"ESP", StoredTeam()) << "the menu stored another team than the one it named";
+    EXPECT_EQ(TeamsByGroup(builtIn), ListedTeams(dialog));
+    EXPECT_EQ(L"H — Испания", SelectedTeam(dialog));
+}
+
+} // namespace
