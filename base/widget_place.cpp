@@ -191,6 +191,8 @@ void LeaveTopmost(HWND window)
 
 void ReturnToLayer(HWND window)
 {
+    if (window == s_raised)
+        return; // until the user activates another window (EndRaise)
     if (s_layer != LAYER_TOPMOST && Topmost(window))
         LeaveTopmost(window);
     if (s_layer != LAYER_NORMAL)
@@ -200,8 +202,10 @@ void ReturnToLayer(HWND window)
 
 void SetWidgetLayer(HWND window, int layer)
 {
-    s_layer = layer >= 0 && layer < LAYER_COUNT ? layer : LAYER_DESKTOP;
-    s_raised = nullptr;
+    int wanted = layer >= 0 && layer < LAYER_COUNT ? layer : LAYER_DESKTOP;
+    if (wanted != s_layer)
+        s_raised = nullptr; // a raise belongs to the desktop layer
+    s_layer = wanted;
     // A window not shown yet takes its place in the z-order when it is shown; before,
     // under Wine, a SetWindowPos costs the start some 10 ms.
     if (IsWindowVisible(window))

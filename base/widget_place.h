@@ -47,7 +47,7 @@ const UINT_PTR kMouseOverTimer = 2;
 const UINT kMouseOverCheckMs = 250;
 
 // Back in its layer without activating it: the bottom of the z-order on the desktop
-// layer, above the others on the top one.
+// layer, above the others on the top one. A widget raised for a while stays raised.
 void ReturnToLayer(HWND window);
 // Above other windows, and active; on the desktop layer until the user activates
 // another window.

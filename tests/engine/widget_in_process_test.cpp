@@ -1,7 +1,7 @@
 // The engine loaded into this process as the Host loads it, this test standing in
 // for its tray window, driven as a user and the system would drive it, where only
 // the engine's own state can show what went wrong: the team lists after a download
-// that orders the teams otherwise.
+// that orders the teams otherwise; a raised widget and its own menu.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -154,6 +154,18 @@ BOOL WINAPI AnsweredTrackPopupMenuEx(HMENU menu, UINT, int, int, HWND, LPTPMPARA
     return static_cast<BOOL>(picked);
 }
 
+// Whether `upper` comes before `lower` in the Win32 z-order.
+bool Above(HWND upper, HWND lower)
+{
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == upper)
+            return true;
+        if (w == lower)
+            return false;
+    }
+    return false;
+}
+
 class WidgetInProcess : public ::testing::Test {
 protected:
     void SetUp() override
@@ -241,6 +253,36 @@ TEST_F(WidgetInProcess, TheTeamListsFollowTheDataInUseWhateverOrderItGives)
     EXPECT_EQ(L"ESP", StoredTeam()) << "the menu stored another team than the one it named";
     EXPECT_EQ(TeamsByGroup(builtIn), ListedTeams(dialog));
     EXPECT_EQ(L"H — Испания", SelectedTeam(dialog));
+}
+
+// Raised by the tray's double-click, the widget stays above the user's windows until
+// the user activates another one; its own menu, opened and closed meanwhile, does not
+// send it down.
+TEST_F(WidgetInProcess, ItsOwnMenuLeavesARaisedWidgetRaised)
+{
+    Run();
+    HWND user = CreateWindowExW(0, L"STATIC", L"user's work", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 300, 200,
+                                nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(user);
+    SetForegroundWindow(user);
+    ASSERT_TRUE(PumpUntil([&] { return Above(user, widget); }));
+    SendMessageW(widget, WM_ENGINE_TRAY_DBLCLK, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return Above(widget, user); }));
+
+    RedirectImport(engine, reinterpret_cast<void*>(real_TrackPopupMenuEx),
+                   reinterpret_cast<void*>(&AnsweredTrackPopupMenuEx));
+    for (const wchar_t* pick : { L"", L"Испания" }) { // closed without a choice, then with one
+        s_pick = pick;
+        SendMessageW(widget, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+        PumpUntil([] { return false; }, 300);
+        EXPECT_TRUE(Above(widget, user)) << "sent down by its menu, " << WideToUtf8(pick);
+    }
+    EXPECT_EQ(L"ESP", StoredTeam());
+
+    // The user activates another window: down it goes.
+    SetForegroundWindow(user);
+    EXPECT_TRUE(PumpUntil([&] { return Above(user, widget); }));
+    DestroyWindow(user);
 }
 
 } // namespace
