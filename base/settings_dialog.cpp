@@ -99,8 +99,10 @@ void ShowOpacityText(DWORD percent)
     SetDlgItemTextW(s_dialog, IDC_OPACITY_TEXT, text);
 }
 
-// The controls as `shown` has it.
-void FillControls(void)
+// The controls as `shown` has it. What the user is typing into the minutes field
+// stays while the field has the focus (`leavingMinutes`: it is losing it now); a
+// download or a menu change meanwhile would otherwise take half a number away.
+void FillControls(bool leavingMinutes = false)
 {
     s_filling = true;
     const Preferences& p = s_shown;
@@ -109,7 +111,8 @@ void FillControls(void)
     if (remind)
         s_lastMinutes = p.reminderMinutes;
     SetChecked(IDC_REMIND, remind);
-    if (GetDlgItemInt(s_dialog, IDC_REMIND_MINUTES, nullptr, FALSE) != s_lastMinutes)
+    bool typing = !leavingMinutes && GetFocus() == GetDlgItem(s_dialog, IDC_REMIND_MINUTES);
+    if (!typing && GetDlgItemInt(s_dialog, IDC_REMIND_MINUTES, nullptr, FALSE) != s_lastMinutes)
         SetDlgItemInt(s_dialog, IDC_REMIND_MINUTES, s_lastMinutes, FALSE);
     EnableWindow(GetDlgItem(s_dialog, IDC_REMIND_MINUTES), remind);
     EnableWindow(GetDlgItem(s_dialog, IDC_REMIND_SPIN), remind);
@@ -189,7 +192,7 @@ void OnCommand(int id, int code)
         return;
     }
     if (id == IDC_REMIND_MINUTES && code == EN_KILLFOCUS) {
-        FillControls(); // a number out of range goes back to the one in effect
+        FillControls(true); // a number out of range goes back to the one in effect
         return;
     }
     Preferences chosen;

@@ -1,7 +1,8 @@
 // The engine loaded into this process as the Host loads it, this test standing in
 // for its tray window, driven as a user and the system would drive it, where only
 // the engine's own state can show what went wrong: the team lists after a download
-// that orders the teams otherwise; a raised widget and its own menu.
+// that orders the teams otherwise; a raised widget and its own menu; the minutes
+// field while the user types.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -283,6 +284,47 @@ TEST_F(WidgetInProcess, ItsOwnMenuLeavesARaisedWidgetRaised)
     SetForegroundWindow(user);
     EXPECT_TRUE(PumpUntil([&] { return Above(user, widget); }));
     DestroyWindow(user);
+}
+
+// What the user is typing into the minutes field stays while the field has the
+// focus: a download and a menu change meanwhile leave half a number alone. Leaving
+// the field shows what is in effect.
+TEST_F(WidgetInProcess, TheMinutesBeingTypedStayThroughADownloadAndAMenuChange)
+{
+    ASSERT_TRUE(servers.Start(L"minutes_typed"));
+    ASSERT_TRUE(servers.Serve(L"fresh.csv", DataWithScore("1,3"), kJune12));
+    WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
+    Run();
+    SendMessageW(widget, WM_COMMAND, CMD_SETTINGS, 0);
+    HWND dialog = SettingsDialog();
+    ASSERT_TRUE(dialog);
+    HWND minutes = GetDlgItem(dialog, IDC_REMIND_MINUTES);
+    SetFocus(minutes);
+    ASSERT_EQ(minutes, GetFocus());
+    auto stored = [] {
+        RegValue value = ReadValue(SETTINGS_KEY, VALUE_REMINDER_MINUTES);
+        return value.data.size() == 4 ? *reinterpret_cast<const DWORD*>(value.data.data()) : 0xFFFFFFFF;
+    };
+
+    SetWindowTextW(minutes, L"1"); // on the way to 12: out of range, not taken yet
+    EXPECT_EQ(0xFFFFFFFF, stored());
+    ASSERT_TRUE(Balloons(1)); // the download at start, taken now
+    EXPECT_EQ(kUpdated, tray.balloons[0]);
+    EXPECT_EQ(L"1", WindowText(minutes)) << "a download took the typing away";
+    SendMessageW(widget, WM_COMMAND, CMD_LOCK, 0);
+    EXPECT_TRUE(SendDlgItemMessageW(dialog, IDC_LOCKED, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    EXPECT_EQ(L"1", WindowText(minutes)) << "a menu change took the typing away";
+    SetWindowTextW(minutes, L"12");
+    EXPECT_EQ(12u, stored());
+
+    // A number out of range when the focus leaves: what is in effect comes back.
+    SetWindowTextW(minutes, L"3");
+    SetFocus(GetDlgItem(dialog, IDC_LOCKED));
+    EXPECT_EQ(L"12", WindowText(minutes));
+    // Without the focus, the field follows a change made elsewhere at once.
+    WriteDword(SETTINGS_KEY, VALUE_REMINDER_MINUTES, 30);
+    SendMessageW(widget, WM_COMMAND, CMD_LOCK, 0); // everything is read back after a change
+    EXPECT_EQ(L"30", WindowText(minutes));
 }
 
 } // namespace
