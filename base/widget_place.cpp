@@ -24,6 +24,11 @@ POINT s_grabbed;
 int s_layer;              // WidgetLayer
 DWORD s_opacity = 100;    // percent
 bool s_mouseOver;         // the window is opaque until the mouse leaves it
+// The place the user chose: stored, or where a drag ended. While no monitor shows the
+// widget there (a laptop undocked), it stands elsewhere and that place is kept, not
+// saved over, and taken again once a monitor shows it.
+POINT s_userPlace;
+bool s_userPlaceAway;
 
 BYTE Alpha(void)
 {
@@ -54,6 +59,20 @@ RECT WorkAreaFor(const RECT& area)
     if (!GetMonitorInfoW(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST), &monitor))
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
     return monitor.rcWork;
+}
+
+// Some monitor shows a part of a widget of this size at `place`.
+bool Shown(POINT place, SIZE size)
+{
+    RECT area = { place.x, place.y, place.x + size.cx, place.y + size.cy };
+    return MonitorFromRect(&area, MONITOR_DEFAULTTONULL) != nullptr;
+}
+
+POINT WindowPlace(HWND window)
+{
+    RECT bounds = {};
+    GetWindowRect(window, &bounds);
+    return POINT{ bounds.left, bounds.top };
 }
 
 } // namespace
@@ -87,10 +106,15 @@ POINT KeptOnScreen(LONG left, LONG top, SIZE size)
 
 void KeepOnScreen(HWND window, SIZE size)
 {
-    RECT bounds;
-    GetWindowRect(window, &bounds);
-    POINT place = KeptOnScreen(bounds.left, bounds.top, size);
-    if (place.x != bounds.left || place.y != bounds.top)
+    POINT now = WindowPlace(window), at = now;
+    if (at.x == s_userPlace.x && at.y == s_userPlace.y && !Shown(at, size)) {
+        s_userPlaceAway = true; // its monitor went away
+    } else if (s_userPlaceAway && Shown(s_userPlace, size)) {
+        s_userPlaceAway = false; // and came back
+        at = s_userPlace;
+    }
+    POINT place = KeptOnScreen(at.x, at.y, size);
+    if (place.x != now.x || place.y != now.y)
         SetWindowPos(window, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -99,16 +123,22 @@ POINT StartPlace(SIZE size, UINT dpi)
     DWORD left, top;
     if (ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_LEFT, &left) &&
         ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_TOP, &top) && static_cast<LONG>(left) > -kFarthest &&
-        static_cast<LONG>(left) < kFarthest && static_cast<LONG>(top) > -kFarthest && static_cast<LONG>(top) < kFarthest)
-        return KeptOnScreen(static_cast<LONG>(left), static_cast<LONG>(top), size);
-    RECT work;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    int margin = MulDiv(kScreenMargin, static_cast<int>(dpi), 96);
-    return KeptOnScreen(work.right - size.cx - margin, work.top + margin, size);
+        static_cast<LONG>(left) < kFarthest && static_cast<LONG>(top) > -kFarthest && static_cast<LONG>(top) < kFarthest) {
+        s_userPlace = POINT{ static_cast<LONG>(left), static_cast<LONG>(top) };
+    } else {
+        RECT work;
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        int margin = MulDiv(kScreenMargin, static_cast<int>(dpi), 96);
+        s_userPlace = POINT{ work.right - size.cx - margin, work.top + margin };
+    }
+    s_userPlaceAway = !Shown(s_userPlace, size);
+    return KeptOnScreen(s_userPlace.x, s_userPlace.y, size);
 }
 
 void SavePlace(HWND window)
 {
+    if (s_userPlaceAway)
+        return; // the stored place is the user's, until a monitor shows it again
     RECT bounds;
     GetWindowRect(window, &bounds);
     WriteSettingDword(SETTINGS_KEY, VALUE_WIDGET_LEFT, static_cast<DWORD>(bounds.left));
@@ -162,6 +192,8 @@ void EndDrag(HWND window, SIZE size)
         return;
     s_dragging = false;
     KeepOnScreen(window, size);
+    s_userPlace = WindowPlace(window); // the user's place from now on
+    s_userPlaceAway = false;
     SavePlace(window);
 }
 

@@ -13,10 +13,14 @@
 UINT WindowDpi(HWND window);
 // A widget of this size at (left, top), moved inside a visible monitor's work area.
 POINT KeptOnScreen(LONG left, LONG top, SIZE size);
-// Moves the window inside a visible monitor's work area when it is not.
+// Moves the window inside a visible monitor's work area when it is not; back to the
+// user's place once a monitor shows that again.
 void KeepOnScreen(HWND window, SIZE size);
-// The stored place, or the first time the top right of the primary work area.
+// The stored place, or the first time the top right of the primary work area, kept
+// inside a visible monitor's work area.
 POINT StartPlace(SIZE size, UINT dpi);
+// Stores where the window stands, unless it stands elsewhere only because no monitor
+// shows the user's place (a laptop undocked): then the user's place stays stored.
 void SavePlace(HWND window);
 
 // Dragged with the mouse: from the point of the window (client pixels) the button

@@ -2,7 +2,7 @@
 // for its tray window, driven as a user and the system would drive it, where only
 // the engine's own state can show what went wrong: the team lists after a download
 // that orders the teams otherwise; a raised widget and its own menu; the minutes
-// field while the user types.
+// field while the user types; the user's place while its monitor is away.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,39 @@ BOOL WINAPI AnsweredTrackPopupMenuEx(HMENU menu, UINT, int, int, HWND, LPTPMPARA
     return static_cast<BOOL>(picked);
 }
 
+// A second monitor right of Wine's one, there while `s_docked` holds: base.dll's
+// MonitorFromRect and GetMonitorInfoW come here.
+bool s_docked;
+const RECT kExternal = { 1024, 0, 1024 + 1280, 1024 };
+const HMONITOR kExternalMonitor = reinterpret_cast<HMONITOR>(static_cast<ULONG_PTR>(0x5EC0));
+decltype(&MonitorFromRect) real_MonitorFromRect = &MonitorFromRect;
+decltype(&GetMonitorInfoW) real_GetMonitorInfoW = &GetMonitorInfoW;
+
+LONG Area(const RECT& a, const RECT& b)
+{
+    RECT both;
+    return IntersectRect(&both, &a, &b) ? (both.right - both.left) * (both.bottom - both.top) : 0;
+}
+
+HMONITOR WINAPI DockedMonitorFromRect(LPCRECT area, DWORD flags)
+{
+    RECT screen = { 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    if (s_docked && Area(*area, kExternal) > Area(*area, screen))
+        return kExternalMonitor;
+    return real_MonitorFromRect(area, flags);
+}
+
+BOOL WINAPI DockedGetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info)
+{
+    if (monitor != kExternalMonitor)
+        return real_GetMonitorInfoW(monitor, info);
+    if (!s_docked)
+        return FALSE;
+    info->rcMonitor = info->rcWork = kExternal;
+    info->dwFlags = 0;
+    return TRUE;
+}
+
 // Whether `upper` comes before `lower` in the Win32 z-order.
 bool Above(HWND upper, HWND lower)
 {
@@ -187,6 +221,15 @@ protected:
         s_whileOpen = nullptr;
         DeleteTree(SETTINGS_KEY);
         DeleteFileW(CacheFile().c_str());
+    }
+    // The engine ended and loaded afresh, as a new start of the Host has it.
+    void Reload()
+    {
+        ExitEngine(engine);
+        widget = nullptr;
+        FreeLibrary(engine);
+        engine = LoadLibraryW(ProgramPath(L"base.dll").c_str());
+        ASSERT_TRUE(engine);
     }
     void Run(const wchar_t* tail = L"/date=2010-06-20T12:00")
     {
@@ -325,6 +368,75 @@ TEST_F(WidgetInProcess, TheMinutesBeingTypedStayThroughADownloadAndAMenuChange)
     WriteDword(SETTINGS_KEY, VALUE_REMINDER_MINUTES, 30);
     SendMessageW(widget, WM_COMMAND, CMD_LOCK, 0); // everything is read back after a change
     EXPECT_EQ(L"30", WindowText(minutes));
+}
+
+// The user's place on a second monitor stays the user's while that monitor is away
+// (a laptop undocked): the widget stands on the remaining one meanwhile, the place is
+// not saved over at the end, and the widget goes back there once the monitor is back.
+// A drag makes a new place the user's.
+TEST_F(WidgetInProcess, TheUsersPlaceIsKeptWhileItsMonitorIsAway)
+{
+    const RECT screen = { 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    auto dock = [&](bool docked) {
+        s_docked = docked;
+        SendMessageW(widget, WM_DISPLAYCHANGE, 32, MAKELPARAM(screen.right, screen.bottom));
+    };
+    auto place = [&] {
+        RECT bounds = {};
+        GetWindowRect(widget, &bounds);
+        return std::make_pair(bounds.left, bounds.top);
+    };
+    auto onScreen = [&] {
+        RECT bounds = {}, inside;
+        GetWindowRect(widget, &bounds);
+        return IntersectRect(&inside, &bounds, &screen) && EqualRect(&inside, &bounds);
+    };
+    auto stored = [] {
+        RegValue left = ReadValue(SETTINGS_KEY, VALUE_WIDGET_LEFT), top = ReadValue(SETTINGS_KEY, VALUE_WIDGET_TOP);
+        return std::make_pair(left.data.size() == 4 ? *reinterpret_cast<const LONG*>(left.data.data()) : -1,
+                              top.data.size() == 4 ? *reinterpret_cast<const LONG*>(top.data.data()) : -1);
+    };
+    auto redirect = [&] {
+        RedirectImport(engine, reinterpret_cast<void*>(real_MonitorFromRect),
+                       reinterpret_cast<void*>(&DockedMonitorFromRect));
+        RedirectImport(engine, reinterpret_cast<void*>(real_GetMonitorInfoW),
+                       reinterpret_cast<void*>(&DockedGetMonitorInfoW));
+    };
+    const std::pair<LONG, LONG> users = { 1400, 100 };
+    WriteDword(SETTINGS_KEY, VALUE_WIDGET_LEFT, users.first);
+    WriteDword(SETTINGS_KEY, VALUE_WIDGET_TOP, users.second);
+    s_docked = true;
+    redirect();
+    Run();
+    EXPECT_EQ(users, place());
+
+    // Undocked: on the laptop's screen, and the end keeps the user's place stored.
+    dock(false);
+    EXPECT_TRUE(onScreen());
+    ASSERT_NO_FATAL_FAILURE(Reload());
+    EXPECT_EQ(users, stored()) << "saved over the user's place";
+
+    // Started undocked, then docked: back at the user's place.
+    redirect();
+    Run();
+    EXPECT_TRUE(onScreen());
+    dock(true);
+    EXPECT_EQ(users, place()) << "not back once its monitor is";
+
+    // Undocked again, then dragged by the user: that place is the user's now.
+    dock(false);
+    ASSERT_TRUE(onScreen());
+    std::pair<LONG, LONG> before = place();
+    SendMessageW(widget, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 40)); // on the title
+    SendMessageW(widget, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120 - 50, 40 + 30));
+    SendMessageW(widget, WM_LBUTTONUP, 0, MAKELPARAM(120 - 50, 40 + 30));
+    const std::pair<LONG, LONG> dragged = { before.first - 50, before.second + 30 };
+    EXPECT_EQ(dragged, place());
+    dock(true);
+    EXPECT_EQ(dragged, place()) << "a place the user chose since was left for the old one";
+    ASSERT_NO_FATAL_FAILURE(Reload());
+    EXPECT_EQ(dragged, stored());
+    s_docked = false;
 }
 
 } // namespace
