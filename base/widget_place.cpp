@@ -75,6 +75,17 @@ POINT WindowPlace(HWND window)
     return POINT{ bounds.left, bounds.top };
 }
 
+// The system suggests the window's rectangle at the new DPI: on a desktop, and within
+// a quarter of the widget's own new size (its lines round a pixel each).
+bool LikeTheSystems(const RECT& suggested, SIZE size)
+{
+    LONGLONG width = static_cast<LONGLONG>(suggested.right) - suggested.left;
+    LONGLONG height = static_cast<LONGLONG>(suggested.bottom) - suggested.top;
+    return suggested.left > -kFarthest && suggested.left < kFarthest && suggested.top > -kFarthest &&
+           suggested.top < kFarthest && 4 * width > 3 * size.cx && 4 * width < 5 * size.cx &&
+           4 * height > 3 * size.cy && 4 * height < 5 * size.cy;
+}
+
 } // namespace
 
 UINT WindowDpi(HWND window)
@@ -161,6 +172,25 @@ POINT Snapped(POINT place, SIZE size, const RECT& work, int reach)
     else if (place.y + size.cy - work.bottom <= reach && work.bottom - place.y - size.cy <= reach)
         place.y = work.bottom - size.cy;
     return place;
+}
+
+POINT Recentred(const RECT& was, SIZE size)
+{
+    return POINT{ (was.left + was.right - size.cx) / 2, (was.top + was.bottom - size.cy) / 2 };
+}
+
+POINT PlaceForNewDpi(const RECT* suggested, const RECT& was, SIZE size, UINT from, UINT to)
+{
+    if (s_dragging && from && to) {
+        s_grabbed.x = MulDiv(s_grabbed.x, static_cast<int>(to), static_cast<int>(from));
+        s_grabbed.y = MulDiv(s_grabbed.y, static_cast<int>(to), static_cast<int>(from));
+    }
+    POINT place = Recentred(was, size), cursor;
+    if (suggested && LikeTheSystems(*suggested, size))
+        place = POINT{ suggested->left, suggested->top };
+    else if (s_dragging && GetCursorPos(&cursor))
+        place = POINT{ cursor.x - s_grabbed.x, cursor.y - s_grabbed.y };
+    return s_dragging ? place : KeptOnScreen(place.x, place.y, size);
 }
 
 void BeginDrag(HWND window, POINT grabbed)

@@ -31,6 +31,17 @@ void BeginDrag(HWND window, POINT grabbed);
 void DragTo(HWND window, POINT cursor);
 void EndDrag(HWND window, SIZE size);
 
+// After a change of DPI, the place for the widget's new `size`; it stood at `was`.
+// The grabbed point of a drag under way is rescaled from `from` to `to` DPI. The
+// system's suggested rectangle (`suggested`, its own record; null when there is none)
+// gives the place; without one the widget goes where the system would put it: during
+// a drag the grabbed point under the cursor, else its centre kept. Kept on screen
+// unless dragged.
+POINT PlaceForNewDpi(const RECT* suggested, const RECT& was, SIZE size, UINT from, UINT to);
+// `size` about the centre of `was`: the monitor that shows most of the widget still
+// does, so a widget across two monitors of different DPI does not go back and forth.
+POINT Recentred(const RECT& was, SIZE size);
+
 // A place for a widget of `size`, its edges moved onto those of `work` that are
 // within `reach` pixels.
 POINT Snapped(POINT place, SIZE size, const RECT& work, int reach);

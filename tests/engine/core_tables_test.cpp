@@ -525,6 +525,30 @@ TEST(Preferences, GarbageReadsAsDefaultsAndOnlyChangesAreStored)
     RegDeleteTreeW(HKEY_CURRENT_USER, key);
 }
 
+// Without the system's rectangle, a new DPI keeps the widget's centre: the side of a
+// boundary between two monitors that shows most of it still does, so a widget across
+// a 100 % and a 200 % monitor does not go back and forth between the two scales.
+TEST(Layout, ANewDpiKeepsTheCentreAndSoTheMonitorWithMostOfIt)
+{
+    const LONG boundary = 1920; // a 100 % monitor left of it, a 200 % one right
+    const RECT places[] = { { 1700, 100, 2000, 400 }, { 1850, 100, 2150, 400 }, { 1500, 0, 1950, 600 },
+                            { 1919, 50, 2400, 500 }, { 1000, 0, 1921, 300 } };
+    auto rightSideHasMore = [&](LONG left, LONG width) { return left + width - boundary > boundary - left; };
+    for (const RECT& was : places) {
+        for (int scale : { 2, 3 }) { // 96 to 192 or 288 DPI, and back
+            for (bool growing : { true, false }) {
+                LONG width = was.right - was.left, height = was.bottom - was.top;
+                SIZE size = growing ? SIZE{ width * scale, height * scale } : SIZE{ width / scale, height / scale };
+                POINT place = Recentred(was, size);
+                SCOPED_TRACE(std::to_string(was.left) + "+" + std::to_string(width) + " to " + std::to_string(size.cx));
+                EXPECT_NEAR(was.left + width / 2, place.x + size.cx / 2, 1);
+                EXPECT_NEAR(was.top + height / 2, place.y + size.cy / 2, 1);
+                EXPECT_EQ(rightSideHasMore(was.left, width), rightSideHasMore(place.x, size.cx));
+            }
+        }
+    }
+}
+
 // While dragged, an edge within reach of the work area's edge lands on it.
 TEST(Layout, EdgesSnapToTheWorkAreaWithinReach)
 {

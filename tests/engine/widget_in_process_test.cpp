@@ -2,7 +2,8 @@
 // for its tray window, driven as a user and the system would drive it, where only
 // the engine's own state can show what went wrong: the team lists after a download
 // that orders the teams otherwise; a raised widget and its own menu; the minutes
-// field while the user types; the user's place while its monitor is away.
+// field while the user types; the user's place while its monitor is away; a change
+// of DPI, with the system's suggested rectangle and without, and during a drag.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -437,6 +438,69 @@ TEST_F(WidgetInProcess, TheUsersPlaceIsKeptWhileItsMonitorIsAway)
     ASSERT_NO_FATAL_FAILURE(Reload());
     EXPECT_EQ(dragged, stored());
     s_docked = false;
+}
+
+RECT Bounds(HWND window)
+{
+    RECT bounds = {};
+    GetWindowRect(window, &bounds);
+    return bounds;
+}
+
+// A change of DPI places the widget as the system suggests, when the suggestion is the
+// system's own record (on this thread's stack: Wine never sends the message, so the
+// test sends it as Windows does). A rectangle elsewhere, or a value that is no record,
+// is not read: the widget keeps its centre. A drag under way keeps the grabbed point
+// under the cursor at the new scale.
+TEST_F(WidgetInProcess, ANewDpiTakesTheSystemsRectangleAndRescalesADrag)
+{
+    Run();
+    const RECT at96 = Bounds(widget);
+    const SIZE size96 = { at96.right - at96.left, at96.bottom - at96.top };
+    auto centre = [](const RECT& r) { return std::make_pair((r.left + r.right) / 2, (r.top + r.bottom) / 2); };
+
+    // The system's record: taken, a place neither the old corner nor the old centre.
+    RECT suggested = { 40, 30, 40 + MulDiv(size96.cx, 144, 96), 30 + MulDiv(size96.cy, 144, 96) };
+    SendMessageW(widget, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    RECT at144 = Bounds(widget);
+    EXPECT_EQ(40, at144.left);
+    EXPECT_EQ(30, at144.top);
+    EXPECT_NEAR(MulDiv(size96.cx, 144, 96), at144.right - at144.left, 2);
+
+    // The same rectangle on the heap, as another program's pointer would be: not read.
+    RECT* elsewhere = new RECT{ 0, 0, at96.right - at96.left, at96.bottom - at96.top };
+    SendMessageW(widget, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(elsewhere));
+    RECT back = Bounds(widget);
+    EXPECT_NEAR(centre(at144).first, centre(back).first, 1) << "the centre moved";
+    EXPECT_NEAR(centre(at144).second, centre(back).second, 1);
+    EXPECT_EQ(size96.cx, back.right - back.left);
+    delete elsewhere;
+    // No record at all, and a suggestion of another size: the centre stays too.
+    RECT wrongSize = { 0, 0, 20, 20 };
+    for (LPARAM value : { static_cast<LPARAM>(0x10), static_cast<LPARAM>(0), reinterpret_cast<LPARAM>(&wrongSize) }) {
+        for (UINT dpi : { 120u, 96u }) {
+            RECT before = Bounds(widget);
+            SendMessageW(widget, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), value);
+            RECT after = Bounds(widget);
+            EXPECT_NEAR(centre(before).first, centre(after).first, 1) << dpi; // a pixel rounds
+            EXPECT_NEAR(centre(before).second, centre(after).second, 1) << dpi;
+        }
+    }
+
+    // A drag from the point (20, 40) at 96 DPI goes on at 144: the same point of the
+    // widget, now at (30, 60), stays under the cursor.
+    back = Bounds(widget);
+    SendMessageW(widget, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 40));
+    RECT during = { back.left + 5, back.top + 5, back.left + 5 + MulDiv(size96.cx, 144, 96),
+                    back.top + 5 + MulDiv(size96.cy, 144, 96) };
+    SendMessageW(widget, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&during));
+    EXPECT_EQ(back.left + 5, Bounds(widget).left);
+    POINT cursor = { 100, 100 };
+    ClientToScreen(widget, &cursor);
+    SendMessageW(widget, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, 100));
+    EXPECT_EQ(cursor.x - 30, Bounds(widget).left) << "the grabbed point in the old scale";
+    EXPECT_EQ(cursor.y - 60, Bounds(widget).top);
+    SendMessageW(widget, WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
 }
 
 } // namespace
