@@ -8,19 +8,16 @@
 
 #include <windows.h>
 
-#include <commctrl.h>
-
-#include <functional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/engine_settings.h"
 #include "base/settings_dialog_ids.h"
 #include "base/widget_drawing.h"
-#include "engine_in_process.h"
 #include "host/engine_interface.h"
 #include "test_support.h"
+#include "widget_fixture.h"
 
 using namespace qt;
 
@@ -58,105 +55,6 @@ std::vector<std::wstring> TeamsByGroup(const std::string& data)
     return listed;
 }
 
-// The settings dialog of this process, once it is there.
-HWND SettingsDialog()
-{
-    HWND found = nullptr;
-    WaitUntil([&] {
-        for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w && !found;
-             w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
-            DWORD process = 0;
-            GetWindowThreadProcessId(w, &process);
-            if (process == GetCurrentProcessId() && GetDlgItem(w, IDC_OPACITY))
-                found = w;
-        }
-        return found != nullptr;
-    });
-    return found;
-}
-
-std::wstring ItemText(HWND dialog, int id, LRESULT item)
-{
-    wchar_t text[128] = L"";
-    LRESULT length = SendDlgItemMessageW(dialog, id, CB_GETLBTEXTLEN, item, 0);
-    if (length >= 0 && length < 128)
-        SendDlgItemMessageW(dialog, id, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-std::wstring SelectedTeam(HWND dialog)
-{
-    return ItemText(dialog, IDC_TEAM, SendDlgItemMessageW(dialog, IDC_TEAM, CB_GETCURSEL, 0, 0));
-}
-
-std::vector<std::wstring> ListedTeams(HWND dialog)
-{
-    std::vector<std::wstring> texts;
-    LRESULT count = SendDlgItemMessageW(dialog, IDC_TEAM, CB_GETCOUNT, 0, 0);
-    for (LRESULT item = 1; item < count; ++item)
-        texts.push_back(ItemText(dialog, IDC_TEAM, item));
-    return texts;
-}
-
-// The user picks the item of that text, as the dialog learns of it.
-void SelectTeam(HWND dialog, const wchar_t* text)
-{
-    HWND box = GetDlgItem(dialog, IDC_TEAM);
-    LRESULT item = SendMessageW(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text));
-    ASSERT_GT(item, 0) << WideToUtf8(text);
-    SendMessageW(box, CB_SETCURSEL, item, 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_TEAM, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
-}
-
-std::wstring StoredTeam()
-{
-    return ReadValue(SETTINGS_KEY, VALUE_FAVOURITE_TEAM).Text();
-}
-
-// The widget's menu as the engine builds it, read and answered in place of the
-// user: base.dll's TrackPopupMenuEx comes here.
-struct MenuSeen {
-    std::vector<std::vector<std::wstring>> teamColumns; // "Моя команда"'s columns after "Не выбрана"
-    std::wstring checkedTeam;
-};
-MenuSeen s_menu;
-std::wstring s_pick;                 // the item the user picks; empty: none
-std::function<void()> s_whileOpen;   // what happens while the menu is open
-decltype(&TrackPopupMenuEx) real_TrackPopupMenuEx = &TrackPopupMenuEx;
-
-std::wstring MenuText(HMENU menu, UINT position)
-{
-    wchar_t text[128] = L"";
-    GetMenuStringW(menu, position, text, 128, MF_BYPOSITION);
-    return text;
-}
-
-BOOL WINAPI AnsweredTrackPopupMenuEx(HMENU menu, UINT, int, int, HWND, LPTPMPARAMS)
-{
-    s_menu = MenuSeen();
-    UINT picked = 0;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        HMENU teams = GetSubMenu(menu, i);
-        if (!teams || MenuText(menu, i).rfind(L"Моя команда: ", 0) != 0)
-            continue;
-        for (int j = 1; j < GetMenuItemCount(teams); ++j) {
-            MENUITEMINFOW item = { sizeof(item), MIIM_FTYPE | MIIM_STATE | MIIM_ID };
-            GetMenuItemInfoW(teams, j, TRUE, &item);
-            std::wstring text = MenuText(teams, j);
-            if ((item.fType & MFT_MENUBARBREAK) || s_menu.teamColumns.empty())
-                s_menu.teamColumns.emplace_back();
-            s_menu.teamColumns.back().push_back(text);
-            if (item.fState & MFS_CHECKED)
-                s_menu.checkedTeam = text;
-            if (text == s_pick)
-                picked = item.wID;
-        }
-    }
-    if (s_whileOpen)
-        s_whileOpen();
-    return static_cast<BOOL>(picked);
-}
-
 // A second monitor right of Wine's one, there while `s_docked` holds: base.dll's
 // MonitorFromRect and GetMonitorInfoW come here.
 bool s_docked;
@@ -190,64 +88,6 @@ BOOL WINAPI DockedGetMonitorInfoW(HMONITOR monitor, LPMONITORINFO info)
     return TRUE;
 }
 
-// Whether `upper` comes before `lower` in the Win32 z-order.
-bool Above(HWND upper, HWND lower)
-{
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        if (w == upper)
-            return true;
-        if (w == lower)
-            return false;
-    }
-    return false;
-}
-
-class WidgetInProcess : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        DeleteTree(SETTINGS_KEY);
-        DeleteFileW(CacheFile().c_str());
-        engine = LoadLibraryW(ProgramPath(L"base.dll").c_str());
-        ASSERT_TRUE(engine && tray.window);
-    }
-    void TearDown() override
-    {
-        if (widget)
-            ExitEngine(engine);
-        if (engine)
-            FreeLibrary(engine);
-        if (!servers.dir.empty())
-            servers.Stop();
-        s_whileOpen = nullptr;
-        DeleteTree(SETTINGS_KEY);
-        DeleteFileW(CacheFile().c_str());
-    }
-    // The engine ended and loaded afresh, as a new start of the Host has it.
-    void Reload()
-    {
-        ExitEngine(engine);
-        widget = nullptr;
-        FreeLibrary(engine);
-        engine = LoadLibraryW(ProgramPath(L"base.dll").c_str());
-        ASSERT_TRUE(engine);
-    }
-    void Run(const wchar_t* tail = L"/date=2010-06-20T12:00")
-    {
-        widget = RunEngine(engine, tray.window, tail);
-        ASSERT_TRUE(widget);
-    }
-    bool Balloons(size_t count)
-    {
-        return PumpUntil([&] { return tray.balloons.size() >= count; });
-    }
-
-    HMODULE engine = nullptr;
-    TestTray tray;
-    LocalServers servers;
-    HWND widget = nullptr;
-};
-
 // A downloaded file may list the teams in any order. The dialog's list and the menu's
 // columns stay group by group; what the user picks is the team the line named, also
 // when a download changes the order while the dialog or the menu is open.
@@ -278,10 +118,9 @@ TEST_F(WidgetInProcess, TheTeamListsFollowTheDataInUseWhateverOrderItGives)
 
     // The menu: a column per group as the data in use have it; Spain picked while a
     // download brings the draw's order back.
-    RedirectImport(engine, reinterpret_cast<void*>(real_TrackPopupMenuEx),
-                   reinterpret_cast<void*>(&AnsweredTrackPopupMenuEx));
-    s_pick = L"Испания";
-    s_whileOpen = [&] {
+    AnswerMenus(engine);
+    g_pick = L"Испания";
+    g_whileOpen = [&] {
         WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/draw.csv"));
         SendMessageW(widget, WM_ENGINE_PROXY_CLOSED, 0, 0);
         EXPECT_TRUE(Balloons(2)) << "no second download";
@@ -293,8 +132,8 @@ TEST_F(WidgetInProcess, TheTeamListsFollowTheDataInUseWhateverOrderItGives)
             columns.emplace_back();
         columns.back().push_back(team.substr(4));
     }
-    EXPECT_EQ(columns, s_menu.teamColumns);
-    EXPECT_EQ(L"Аргентина", s_menu.checkedTeam);
+    EXPECT_EQ(columns, g_menu.teamColumns);
+    EXPECT_EQ(L"Аргентина", g_menu.checkedTeam);
     EXPECT_EQ(L"ESP", StoredTeam()) << "the menu stored another team than the one it named";
     EXPECT_EQ(TeamsByGroup(builtIn), ListedTeams(dialog));
     EXPECT_EQ(L"H — Испания", SelectedTeam(dialog));
@@ -314,10 +153,9 @@ TEST_F(WidgetInProcess, ItsOwnMenuLeavesARaisedWidgetRaised)
     SendMessageW(widget, WM_ENGINE_TRAY_DBLCLK, 0, 0);
     ASSERT_TRUE(PumpUntil([&] { return Above(widget, user); }));
 
-    RedirectImport(engine, reinterpret_cast<void*>(real_TrackPopupMenuEx),
-                   reinterpret_cast<void*>(&AnsweredTrackPopupMenuEx));
+    AnswerMenus(engine);
     for (const wchar_t* pick : { L"", L"Испания" }) { // closed without a choice, then with one
-        s_pick = pick;
+        g_pick = pick;
         SendMessageW(widget, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
         PumpUntil([] { return false; }, 300);
         EXPECT_TRUE(Above(widget, user)) << "sent down by its menu, " << WideToUtf8(pick);
@@ -438,13 +276,6 @@ TEST_F(WidgetInProcess, TheUsersPlaceIsKeptWhileItsMonitorIsAway)
     ASSERT_NO_FATAL_FAILURE(Reload());
     EXPECT_EQ(dragged, stored());
     s_docked = false;
-}
-
-RECT Bounds(HWND window)
-{
-    RECT bounds = {};
-    GetWindowRect(window, &bounds);
-    return bounds;
 }
 
 // A change of DPI places the widget as the system suggests, when the suggestion is the
