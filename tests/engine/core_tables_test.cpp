@@ -166,53 +166,6 @@ TEST(Knockout, EveryMatchHasThePublishedTeamsThroughTheBracket)
     EXPECT_EQ(expected, shown);
 }
 
-// A file may give the teams in any order: the lists the user picks from are group by
-// group, each group's teams in the file's order, whatever that order is.
-TEST(TeamOrder, GroupByGroupWhateverOrderTheFileGives)
-{
-    const std::string file = BuiltInDataFile();
-    const size_t first = file.find("code,group,name_en,name_ru\n") + 27, end = file.find("\n\n", first) + 1;
-    std::vector<std::string> lines;
-    for (size_t at = first; at < end; at = file.find('\n', at) + 1)
-        lines.push_back(file.substr(at, file.find('\n', at) + 1 - at));
-    ASSERT_EQ(static_cast<size_t>(kTeamCount), lines.size());
-    const struct {
-        const char* name;
-        std::vector<size_t> order; // the lines of the table, in the order the file gives them
-    } files[] = {
-        { "as drawn", {} },
-        { "reversed", {} },
-        { "one moved to the end", {} },
-        { "groups interleaved", {} },
-    };
-    for (const auto& f : files) {
-        std::vector<size_t> order(lines.size());
-        for (size_t i = 0; i < order.size(); ++i) {
-            if (f.name[0] == 'r')
-                order[i] = order.size() - 1 - i;
-            else if (f.name[0] == 'o')
-                order[i] = (i + 1) % order.size();
-            else if (f.name[0] == 'g')
-                order[i] = i % kGroupCount * kTeamsPerGroup + i / kGroupCount;
-            else
-                order[i] = i;
-        }
-        std::string table;
-        for (size_t line : order)
-            table += lines[line];
-        TournamentData data = {};
-        ASSERT_TRUE(Read(file.substr(0, first) + table + file.substr(end), &data)) << f.name;
-        int listed[kTeamCount];
-        ASSERT_EQ(kTeamCount, TeamsByGroup(data, listed)) << f.name;
-        // Each group's four together, A to H; within a group, as the file has them.
-        for (int i = 0; i < kTeamCount; ++i) {
-            EXPECT_EQ(i / kTeamsPerGroup, data.teams[listed[i]].group) << f.name << ", place " << i;
-            if (i % kTeamsPerGroup)
-                EXPECT_LT(listed[i - 1], listed[i]) << f.name << ", place " << i;
-        }
-    }
-}
-
 // The widget's day is the fixed zone's (UTC+3, UTC+4 from the last Sunday of April
 // to the last Sunday of October), not UTC's: a minute either side of midnight there.
 TEST(WidgetDay, TurnsAtMidnightInTheFixedZone)
@@ -523,30 +476,6 @@ TEST(Preferences, GarbageReadsAsDefaultsAndOnlyChangesAreStored)
     EXPECT_TRUE(read.computersZone);
     EXPECT_EQ(after.favourite, read.favourite);
     RegDeleteTreeW(HKEY_CURRENT_USER, key);
-}
-
-// Without the system's rectangle, a new DPI keeps the widget's centre: the side of a
-// boundary between two monitors that shows most of it still does, so a widget across
-// a 100 % and a 200 % monitor does not go back and forth between the two scales.
-TEST(Layout, ANewDpiKeepsTheCentreAndSoTheMonitorWithMostOfIt)
-{
-    const LONG boundary = 1920; // a 100 % monitor left of it, a 200 % one right
-    const RECT places[] = { { 1700, 100, 2000, 400 }, { 1850, 100, 2150, 400 }, { 1500, 0, 1950, 600 },
-                            { 1919, 50, 2400, 500 }, { 1000, 0, 1921, 300 } };
-    auto rightSideHasMore = [&](LONG left, LONG width) { return left + width - boundary > boundary - left; };
-    for (const RECT& was : places) {
-        for (int scale : { 2, 3 }) { // 96 to 192 or 288 DPI, and back
-            for (bool growing : { true, false }) {
-                LONG width = was.right - was.left, height = was.bottom - was.top;
-                SIZE size = growing ? SIZE{ width * scale, height * scale } : SIZE{ width / scale, height / scale };
-                POINT place = Recentred(was, size);
-                SCOPED_TRACE(std::to_string(was.left) + "+" + std::to_string(width) + " to " + std::to_string(size.cx));
-                EXPECT_NEAR(was.left + width / 2, place.x + size.cx / 2, 1);
-                EXPECT_NEAR(was.top + height / 2, place.y + size.cy / 2, 1);
-                EXPECT_EQ(rightSideHasMore(was.left, width), rightSideHasMore(place.x, size.cx));
-            }
-        }
-    }
 }
 
 // While dragged, an edge within reach of the work area's edge lands on it.
