@@ -1,11 +1,13 @@
 // Every list a user picks from, at its edges: the widget's menu holds each list's
 // commands from the first to the last, each of those does what it names, and the
 // command one past either end does nothing; the settings dialog's combo boxes the
-// same with their first, last and one-past-the-end items. The engine runs in this
-// process (widget_fixture.h).
+// same with their first, last and one-past-the-end items, its minutes and opacity at
+// both ends of their ranges. The engine runs in this process (widget_fixture.h).
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -128,6 +130,26 @@ TEST_F(WidgetInProcess, TheDialogsListsTakeTheirFirstAndLastItemsAndNothingBeyon
             EXPECT_EQ(step.code, StoredTeam()) << step.id << " item " << step.item;
         else
             EXPECT_EQ(step.number, StoredDword(step.value)) << step.id << " item " << step.item;
+    }
+
+    // The minutes typed and the opacity's track bar at both ends of their ranges and
+    // one beyond: what is beyond is not taken (the track bar holds it at its end).
+    const struct {
+        const wchar_t* minutes;
+        DWORD stored;
+    } typed[] = { { L"5", 5 }, { L"4", 5 }, { L"120", 120 }, { L"121", 120 }, { L"0", 120 }, { L"6", 6 } };
+    for (const auto& t : typed) {
+        SetDlgItemTextW(dialog, IDC_REMIND_MINUTES, t.minutes);
+        EXPECT_EQ(t.stored, StoredDword(VALUE_REMINDER_MINUTES)) << WideToUtf8(t.minutes);
+    }
+    const struct {
+        LPARAM position;
+        DWORD stored;
+    } slid[] = { { 20, 20 }, { 100, 100 }, { 19, 20 }, { 101, 100 }, { 21, 21 } };
+    for (const auto& t : slid) {
+        SendDlgItemMessageW(dialog, IDC_OPACITY, TBM_SETPOS, TRUE, t.position);
+        SendMessageW(dialog, WM_HSCROLL, TB_THUMBPOSITION, reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_OPACITY)));
+        EXPECT_EQ(t.stored, StoredDword(VALUE_WIDGET_OPACITY)) << t.position;
     }
 }
 
