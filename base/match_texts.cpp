@@ -54,6 +54,26 @@ void AppendTeam(WCHAR* cell, const TournamentData& data, const Match& match, boo
     }
 }
 
+const int kBalloonUnits = 256;
+
+void AppendBalloon(WCHAR* balloon, const WCHAR* text)
+{
+    int used = lstrlenW(balloon);
+    if (used < kBalloonUnits - 1)
+        lstrcpynW(balloon + used, text, kBalloonUnits - used);
+}
+
+// The match's reminder mark falls in (from, to], the match is not over at `to`, and it
+// is one the rule reminds of.
+bool Reminded(const TournamentData& data, const ReminderRule& rule, const Match& match, ULONGLONG from, ULONGLONG to)
+{
+    ULONGLONG mark = match.kickoff - rule.minutes * kTicksPerMinute;
+    if (mark <= from || mark > to || MatchStateAt(match, to) == MATCH_OVER)
+        return false;
+    return rule.onlyTeam == kNoTeam || ShownTeam(data, match, true, to, rule.hidden) == rule.onlyTeam ||
+           ShownTeam(data, match, false, to, rule.hidden) == rule.onlyTeam;
+}
+
 void AppendScore(WCHAR* cell, const Score& score)
 {
     AppendNumber(cell, static_cast<unsigned>(score.home));
@@ -312,28 +332,43 @@ bool KickoffReminder(const TournamentData& data, const ReminderRule& rule, ULONG
 {
     if (rule.minutes == 0)
         return false;
-    WCHAR built[256] = {};
-    AppendLead(built, 256, rule.minutes);
-    lstrcatW(built, L": ");
-    ULONGLONG lead = rule.minutes * kTicksPerMinute;
-    bool any = false;
-    for (const Match& match : data.matches) {
-        ULONGLONG mark = match.kickoff - lead;
-        if (mark <= from || mark > to || to >= match.kickoff)
-            continue;
-        if (rule.onlyTeam != kNoTeam && ShownTeam(data, match, true, to, rule.hidden) != rule.onlyTeam &&
-            ShownTeam(data, match, false, to, rule.hidden) != rule.onlyTeam)
-            continue;
-        WCHAR teams[kCellUnits] = {};
-        AppendTeams(teams, data, match, to, rule.hidden);
-        int used = lstrlenW(built);
-        if (any && used < 254)
-            lstrcpynW(built + used, L", ", 256 - used);
-        used = lstrlenW(built);
-        lstrcpynW(built + used, teams, 256 - used);
-        any = true;
+    WCHAR built[kBalloonUnits] = {};
+    // The matches under way first (kickoff 0), then each kick-off still ahead, the
+    // earliest first, with the time actually left: a wake-up after sleep comes late.
+    for (ULONGLONG kickoff = 0;;) {
+        WCHAR teams[kBalloonUnits] = {};
+        int count = 0;
+        ULONGLONG next = 0;
+        for (const Match& match : data.matches) {
+            if (!Reminded(data, rule, match, from, to))
+                continue;
+            bool ahead = match.kickoff > to;
+            if (ahead && match.kickoff > kickoff && (!next || match.kickoff < next))
+                next = match.kickoff;
+            if (kickoff ? match.kickoff != kickoff : ahead)
+                continue;
+            WCHAR cell[kCellUnits] = {};
+            AppendTeams(cell, data, match, to, rule.hidden);
+            AppendBalloon(teams, count++ ? L", " : L"");
+            AppendBalloon(teams, cell);
+        }
+        if (count) {
+            AppendBalloon(built, built[0] ? L". " : L"");
+            if (kickoff) {
+                WCHAR lead[kCellUnits] = {};
+                AppendLead(lead, kCellUnits, static_cast<DWORD>((kickoff - to + kTicksPerMinute - 1) / kTicksPerMinute));
+                AppendBalloon(built, lead);
+                AppendBalloon(built, L": ");
+            } else {
+                AppendBalloon(built, count == 1 ? kMatchUnderWay : kMatchesUnderWay);
+            }
+            AppendBalloon(built, teams);
+        }
+        if (!next)
+            break;
+        kickoff = next;
     }
-    if (any && units > 0)
+    if (built[0] && units > 0)
         lstrcpynW(text, built, units);
-    return any;
+    return built[0] != 0;
 }

@@ -66,7 +66,10 @@ struct ReminderRule {
     int onlyTeam;
     MatchMask hidden; // results the user keeps hidden: no team is named from them
 };
-// The balloon for the kick-offs whose mark falls in (from, to] and that have not begun
-// at `to`: "Через 15 минут: ЮАР — Мексика". False when there is none.
+// The balloon for the kick-offs whose mark falls in (from, to], with the time left at
+// `to`: "Через 15 минут: ЮАР — Мексика", or after a late wake-up "Через 3 минуты: ...";
+// a match under way by then is told so ("Матч уже идёт: ЮАР — Мексика"), one over
+// not at all. Kick-offs at the same time share one part, the earliest comes first.
+// False when there is none.
 bool KickoffReminder(const TournamentData& data, const ReminderRule& rule, ULONGLONG from, ULONGLONG to,
                      WCHAR* text, int units);

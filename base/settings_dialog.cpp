@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "group_standings.h"
 #include "settings_dialog_ids.h"
 #include "system_library.h"
 #include "widget_texts.h"
@@ -48,16 +49,39 @@ LRESULT SendItem(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     return SendDlgItemMessageW(s_dialog, id, message, wParam, lParam);
 }
 
+// "Не выбрана", then "A — ЮАР" and on: the teams group by group as the data in use
+// have them, each item's data its team's index.
+void FillTeams(void)
+{
+    SendItem(IDC_TEAM, CB_RESETCONTENT);
+    SendItem(IDC_TEAM, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kNoTeamItem));
+    int order[kTeamCount];
+    int listed = TeamsByGroup(*s_data, order);
+    for (int i = 0; i < listed; ++i) {
+        const Team& team = s_data->teams[order[i]];
+        WCHAR item[kNameUnits + 8] = { static_cast<WCHAR>(L'A' + team.group), 0 };
+        lstrcatW(item, kVersus);
+        lstrcatW(item, team.name);
+        LRESULT added = SendItem(IDC_TEAM, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        if (added >= 0)
+            SendItem(IDC_TEAM, CB_SETITEMDATA, static_cast<WPARAM>(added), order[i]);
+    }
+}
+
+// The item of team `favourite` (an index in the data), 0 ("Не выбрана") for none.
+WPARAM TeamItem(int favourite)
+{
+    LRESULT count = SendItem(IDC_TEAM, CB_GETCOUNT);
+    for (LRESULT item = 1; favourite != kNoTeam && item < count; ++item) {
+        if (SendItem(IDC_TEAM, CB_GETITEMDATA, static_cast<WPARAM>(item)) == favourite)
+            return static_cast<WPARAM>(item);
+    }
+    return 0;
+}
+
 void FillLists(void)
 {
-    SendItem(IDC_TEAM, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kNoTeamItem));
-    for (int team = 0; team < kTeamCount; ++team) {
-        // "A — ЮАР": the teams group by group, as drawn.
-        WCHAR item[kNameUnits + 8] = { static_cast<WCHAR>(L'A' + s_data->teams[team].group), 0 };
-        lstrcatW(item, kVersus);
-        lstrcatW(item, s_data->teams[team].name);
-        SendItem(IDC_TEAM, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
-    }
+    FillTeams();
     for (const WCHAR* layer : kLayerNames)
         SendItem(IDC_LAYER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(layer));
     for (const WCHAR* goals : kGoalBalloonNames)
@@ -77,17 +101,20 @@ void ShowOpacityText(DWORD percent)
     SetDlgItemTextW(s_dialog, IDC_OPACITY_TEXT, text);
 }
 
-// The controls as `shown` has it.
-void FillControls(void)
+// The controls as `shown` has it. What the user is typing into the minutes field
+// stays while the field has the focus (`leavingMinutes`: it is losing it now); a
+// download or a menu change meanwhile would otherwise take half a number away.
+void FillControls(bool leavingMinutes = false)
 {
     s_filling = true;
     const Preferences& p = s_shown;
-    SendItem(IDC_TEAM, CB_SETCURSEL, static_cast<WPARAM>(p.favourite == kNoTeam ? 0 : p.favourite + 1));
+    SendItem(IDC_TEAM, CB_SETCURSEL, TeamItem(p.favourite));
     bool remind = p.reminderMinutes != kReminderOff;
     if (remind)
         s_lastMinutes = p.reminderMinutes;
     SetChecked(IDC_REMIND, remind);
-    if (GetDlgItemInt(s_dialog, IDC_REMIND_MINUTES, nullptr, FALSE) != s_lastMinutes)
+    bool typing = !leavingMinutes && GetFocus() == GetDlgItem(s_dialog, IDC_REMIND_MINUTES);
+    if (!typing && GetDlgItemInt(s_dialog, IDC_REMIND_MINUTES, nullptr, FALSE) != s_lastMinutes)
         SetDlgItemInt(s_dialog, IDC_REMIND_MINUTES, s_lastMinutes, FALSE);
     EnableWindow(GetDlgItem(s_dialog, IDC_REMIND_MINUTES), remind);
     EnableWindow(GetDlgItem(s_dialog, IDC_REMIND_SPIN), remind);
@@ -131,9 +158,10 @@ bool ReadControl(int id, int code, Preferences* chosen)
     switch (id) {
     case IDC_TEAM: {
         LRESULT item = SendItem(IDC_TEAM, CB_GETCURSEL);
-        if (code != CBN_SELCHANGE || item < 0 || item > kTeamCount)
+        LRESULT team = item > 0 ? SendItem(IDC_TEAM, CB_GETITEMDATA, static_cast<WPARAM>(item)) : CB_ERR;
+        if (code != CBN_SELCHANGE || (item != 0 && (team < 0 || team >= kTeamCount)))
             return false;
-        chosen->favourite = item == 0 ? kNoTeam : static_cast<int>(item) - 1;
+        chosen->favourite = item == 0 ? kNoTeam : static_cast<int>(team);
         return true;
     }
     case IDC_REMIND:
@@ -183,7 +211,7 @@ void OnCommand(int id, int code)
         return;
     }
     if (id == IDC_REMIND_MINUTES && code == EN_KILLFOCUS) {
-        FillControls(); // a number out of range goes back to the one in effect
+        FillControls(true); // a number out of range goes back to the one in effect
         return;
     }
     Preferences chosen;
@@ -255,6 +283,13 @@ void ShowPreferencesInDialog(const Preferences& current)
     s_shown = current;
     if (s_dialog)
         FillControls();
+}
+
+void ShowNewDataInDialog(const Preferences& current)
+{
+    if (s_dialog)
+        FillTeams();
+    ShowPreferencesInDialog(current);
 }
 
 void CloseSettingsDialog(void)

@@ -79,6 +79,20 @@ void RunPreferenceCommand(WORD command)
     ChoosePreferences(chosen);
 }
 
+// A team's item names it by its place in the data the menu was built from; a download
+// while the menu was open may have brought the teams in another order: the same team
+// is looked up by its code in the data in use.
+WORD SameTeamNow(WORD command, const Team* shown)
+{
+    if (command < CMD_TEAM_FIRST || command >= CMD_TEAM_FIRST + kTeamCount)
+        return command;
+    for (int team = 0; team < kTeamCount; ++team) {
+        if (!lstrcmpA(g_widget->data.teams[team].code, shown[command - CMD_TEAM_FIRST].code))
+            return static_cast<WORD>(CMD_TEAM_FIRST + team);
+    }
+    return 0;
+}
+
 } // namespace
 
 void ApplyPreferences(void)
@@ -170,7 +184,9 @@ void ShowWidgetMenu(POINT at)
     WidgetMenuState state = { g_widget->choice.page, g_widget->view.previousDay != 0, g_widget->view.nextDay != 0,
                               g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, source,
                               DataAddressIsSet(), updates, UpdaterBuiltIn(), UpdateIsPending() };
-    WORD command = ChooseFromWidgetMenu(g_widget->window, at, state);
+    Team shown[kTeamCount];
+    CopyMemory(shown, g_widget->data.teams, sizeof(shown));
+    WORD command = SameTeamNow(ChooseFromWidgetMenu(g_widget->window, at, state), shown);
     ReturnToLayer(g_widget->window);
     if (command)
         RunWidgetCommand(command);

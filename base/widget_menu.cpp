@@ -1,5 +1,6 @@
 #include "widget_menu.h"
 
+#include "group_standings.h"
 #include "owners.h"
 #include "widget_drawing.h"
 #include "widget_texts.h"
@@ -12,16 +13,20 @@ void AppendMenuItem(HMENU menu, UINT id, const WCHAR* text, bool checked, bool e
     AppendMenuW(menu, flags, id, text);
 }
 
-// "Моя команда: Испания" and its list: none, then the teams group by group.
+// "Моя команда: Испания" and its list: none, then the teams group by group, as the
+// data in use have them.
 void AppendTeamMenu(HMENU menu, const TournamentData& data, int favourite)
 {
     OwnedMenu teams(CreatePopupMenu());
     if (!teams)
         return;
     AppendMenuItem(teams.Get(), CMD_TEAM_NONE, kNoTeamItem, favourite == kNoTeam);
-    for (int team = 0; team < kTeamCount; ++team) {
+    int order[kTeamCount];
+    int listed = TeamsByGroup(data, order);
+    for (int i = 0; i < listed; ++i) {
+        int team = order[i];
         UINT flags = MF_STRING | (favourite == team ? MF_CHECKED : 0);
-        if (team % kTeamsPerGroup == 0)
+        if (i == 0 || data.teams[order[i - 1]].group != data.teams[team].group)
             flags |= MF_MENUBARBREAK; // a column for each group
         AppendMenuW(teams.Get(), flags, CMD_TEAM_FIRST + team, data.teams[team].name);
     }

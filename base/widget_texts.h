@@ -45,6 +45,9 @@ const WCHAR kLoserOf[] = L"Проигравший ";
 const WCHAR kReminderIn[] = L"Через ";
 const WCHAR* const kMinuteForms[] = { L" минуту", L" минуты", L" минут" }; // 1, 2-4, 5 and on
 const WCHAR* const kHourForms[] = { L" час", L" часа", L" часов" };
+// A reminder that comes only after its kick-off (the computer slept through the mark).
+const WCHAR kMatchUnderWay[] = L"Матч уже идёт: ";
+const WCHAR kMatchesUnderWay[] = L"Матчи уже идут: ";
 
 // The match as it happens. A running score beside "идёт"; the scorers on a match's
 // tooltip and for a screen reader ("Чабалала 55', Аггер 46' (авт.)", then the kicks);

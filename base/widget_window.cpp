@@ -7,6 +7,7 @@
 #include "owners.h"
 #include "preferences.h"
 #include "settings_dialog.h"
+#include "system_library.h"
 #include "updater.h"
 #include "wallpaper.h"
 #include "widget_clock.h"
@@ -189,15 +190,35 @@ bool OnSetCursor(HWND window)
     return true;
 }
 
-// The widget keeps its top left corner and takes the new size; the suggested
-// rectangle is not read, as a message from another process may carry any pointer.
-void OnDpiChanged(WPARAM wParam)
+// The system's WM_DPICHANGED (Windows 8.1 on) carries its suggested rectangle as a
+// record the system put on this thread's stack for the call, above the handler's own
+// frame, where every page is there to read. Any other value (a message another
+// program sent or posted) is not read: null.
+const RECT* SystemRecord(LPARAM lParam)
 {
-    UINT dpi = HIWORD(wParam);
+    typedef VOID(WINAPI * StackLimitsFn)(PULONG_PTR, PULONG_PTR);
+    auto limits = SystemFunction<StackLimitsFn>(L"kernel32.dll", "GetCurrentThreadStackLimits");
+    ULONG_PTR at = static_cast<ULONG_PTR>(lParam), frame = reinterpret_cast<ULONG_PTR>(&at), low = 0, high = 0;
+    if (limits)
+        limits(&low, &high);
+    if (at <= frame || high < sizeof(RECT) || at > high - sizeof(RECT) || at % sizeof(LONG))
+        return nullptr;
+    return reinterpret_cast<const RECT*>(at);
+}
+
+// Laid out at the new DPI and placed as the system suggests, in one move: a widget
+// that first grew where it stood could end up mostly on the other monitor again.
+void OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    UINT dpi = HIWORD(wParam), before = g_widget->fonts.dpi;
+    RECT was = WindowBounds();
     if (dpi < kLowestDpi || dpi > kHighestDpi || !UseFontsFor(dpi))
         return;
+    LayOutWidget(g_widget->view, g_widget->fonts, &g_widget->layout);
+    const SIZE& size = g_widget->layout.size;
+    POINT place = PlaceForNewDpi(SystemRecord(lParam), was, size, before, dpi);
+    SetWindowPos(g_widget->window, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     RefreshWidget();
-    KeepOnScreen(g_widget->window, g_widget->layout.size);
 }
 
 // The engine's host messages from the tray window.
@@ -329,7 +350,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         KeepBelow(window, reinterpret_cast<WINDOWPOS*>(lParam));
         break;
     case WM_DPICHANGED:
-        OnDpiChanged(wParam);
+        OnDpiChanged(wParam, lParam);
         return 0;
     case WM_WIDGET_TO_BOTTOM:
         ReturnToLayer(g_widget->window);
@@ -456,7 +477,7 @@ void SetWidgetData(const TournamentData& data)
     g_widget->preferences = ReadPreferences(SETTINGS_KEY, g_widget->data); // the team by its code
     ApplyPreferences();
     RefreshWidget();
-    ShowPreferencesInDialog(g_widget->preferences);
+    ShowNewDataInDialog(g_widget->preferences);
 }
 
 void DestroyWidgetWindow(void)

@@ -3,7 +3,11 @@
 
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# Without Wine's menu builder: started for every shortcut a setup makes, it writes a
+# desktop entry into the Linux user's home and maps the shortcut's target for its icon,
+# so that a setup run right after could not delete that Loader (a test's first install
+# left its Loader behind under load).
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 export WINEDEBUG="${WINEDEBUG:--all}"
 
 QUORNEL_PACKAGES="cmake make python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
