@@ -58,9 +58,11 @@ TEST_F(WidgetInProcess, TheMenusListsRunFromFirstToLastAndOnePastTheEndDoesNothi
                                    CMD_SKIN_FIRST + 2, CMD_WALLPAPER, CMD_TEAM_NONE };
     for (int team = 0; team < kTeamCount; ++team)
         expected.push_back(CMD_TEAM_FIRST + team);
-    for (UINT command : std::vector<UINT>{ CMD_LAYER_FIRST, CMD_LAYER_FIRST + 1, CMD_LAYER_FIRST + 2, CMD_LOCK,
-                                           CMD_SETTINGS, 0 })
-        expected.push_back(command);
+    for (UINT command : std::vector<UINT>{ CMD_GOAL_BALLOONS_FIRST, CMD_GOAL_BALLOONS_FIRST + 1,
+                                           CMD_GOAL_BALLOONS_FIRST + 2, CMD_HIDE_SCORES, CMD_LAYER_FIRST,
+                                           CMD_LAYER_FIRST + 1, CMD_LAYER_FIRST + 2, CMD_LOCK, CMD_SETTINGS, 0,
+                                           CMD_UPDATE_CHECK, CMD_DOWNLOAD_NOW, 0 })
+        expected.push_back(command); // the zeros: the updates' and the data's state lines
     EXPECT_EQ(expected, g_menu.ids); // the built-in data list the teams group by group
 
     // Each command as the menu gives it, and those beside the lists.
@@ -87,6 +89,9 @@ TEST_F(WidgetInProcess, TheMenusListsRunFromFirstToLastAndOnePastTheEndDoesNothi
         { CMD_LAYER_FIRST + LAYER_COUNT, VALUE_WIDGET_LAYER, LAYER_TOPMOST, nullptr },
         { CMD_LAYER_FIRST, VALUE_WIDGET_LAYER, LAYER_DESKTOP, nullptr },
         { CMD_LAYER_FIRST - 1, VALUE_WIDGET_LAYER, LAYER_DESKTOP, nullptr },
+        { CMD_GOAL_BALLOONS_FIRST + GOAL_BALLOONS_COUNT - 1, VALUE_GOAL_BALLOONS, GOAL_BALLOONS_MY_TEAM, nullptr },
+        { CMD_GOAL_BALLOONS_FIRST, VALUE_GOAL_BALLOONS, GOAL_BALLOONS_OFF, nullptr },
+        { CMD_GOAL_BALLOONS_FIRST - 1, VALUE_GOAL_BALLOONS, GOAL_BALLOONS_OFF, nullptr },
     };
     for (const auto& step : steps) {
         SendMessageW(widget, WM_COMMAND, step.command, 0);
@@ -123,6 +128,9 @@ TEST_F(WidgetInProcess, TheDialogsListsTakeTheirFirstAndLastItemsAndNothingBeyon
         { IDC_LAYER, LAYER_COUNT, VALUE_WIDGET_LAYER, LAYER_TOPMOST, nullptr },
         { IDC_LAYER, -1, VALUE_WIDGET_LAYER, LAYER_TOPMOST, nullptr },
         { IDC_LAYER, 0, VALUE_WIDGET_LAYER, LAYER_DESKTOP, nullptr },
+        { IDC_GOAL_BALLOONS, GOAL_BALLOONS_COUNT - 1, VALUE_GOAL_BALLOONS, GOAL_BALLOONS_MY_TEAM, nullptr },
+        { IDC_GOAL_BALLOONS, GOAL_BALLOONS_COUNT, VALUE_GOAL_BALLOONS, GOAL_BALLOONS_MY_TEAM, nullptr },
+        { IDC_GOAL_BALLOONS, 0, VALUE_GOAL_BALLOONS, GOAL_BALLOONS_OFF, nullptr },
     };
     for (const auto& step : steps) {
         SelectItem(dialog, step.id, step.item);

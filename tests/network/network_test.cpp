@@ -413,10 +413,7 @@ TEST(NetworkWidget, ShowsTheServersDataAndKeepsIt)
     ASSERT_TRUE(servers.Serve(L"data.csv", DataWithScore("1,3"), kJune12));
     WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/data.csv"));
     auto shows = [](HWND widget, const wchar_t* line, DWORD ms) {
-        return WaitUntil([&] {
-            auto texts = ReadAccessibleTexts(widget);
-            return std::find(texts.begin(), texts.end(), line) != texts.end();
-        }, ms);
+        return WaitUntil([&] { return ReadsLine(ReadAccessibleTexts(widget), line); }, ms);
     };
     HostRun run;
     ASSERT_TRUE(StartWidgetHost(run, L"network_widget_host", L"/date=2010-06-22T21:00"));
