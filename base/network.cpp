@@ -272,12 +272,6 @@ DWORD WINAPI NetworkWorker(LPVOID parameter)
     FreeLibraryAndExitThread(module, 0);
 }
 
-bool Duplicate(HANDLE event, OwnedHandle* copy)
-{
-    return DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), copy->Receive(), 0, FALSE,
-                           DUPLICATE_SAME_ACCESS) != FALSE;
-}
-
 } // namespace
 
 bool LoadCachedData(TournamentData* data)
@@ -316,8 +310,8 @@ bool StartNetwork(HWND window, const TournamentData& data)
     OwnedHeap<WorkerStart> start = NewOnHeap<WorkerStart>();
     OwnedHandle stop, download, test;
     OwnedLibrary module;
-    if (start && s_queue && s_stop && s_download && s_test && Duplicate(s_stop, &stop) &&
-        Duplicate(s_download, &download) && Duplicate(s_test, &test) &&
+    if (start && s_queue && s_stop && s_download && s_test && DuplicateHandleOf(s_stop, &stop) &&
+        DuplicateHandleOf(s_download, &download) && DuplicateHandleOf(s_test, &test) &&
         GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&NetworkWorker),
                            module.Receive())) {
         WorkerStart& worker = *start.Get();

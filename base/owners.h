@@ -117,6 +117,13 @@ template <class T> OwnedHeap<T> NewOnHeap(SIZE_T bytes = sizeof(T))
     return OwnedHeap<T>(static_cast<T*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, bytes)));
 }
 
+// A second handle to the same object, for a worker thread to own.
+inline bool DuplicateHandleOf(HANDLE handle, OwnedHandle* copy)
+{
+    return DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), copy->Receive(), 0, FALSE,
+                           DUPLICATE_SAME_ACCESS) != FALSE;
+}
+
 // A window's (or the screen's) DC from GetDC, given back with ReleaseDC.
 class WindowDc {
 public:

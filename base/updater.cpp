@@ -99,12 +99,6 @@ DWORD WINAPI UpdaterWorker(LPVOID parameter)
     FreeLibraryAndExitThread(module, 0);
 }
 
-bool Duplicate(HANDLE event, OwnedHandle* copy)
-{
-    return DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), copy->Receive(), 0, FALSE,
-                           DUPLICATE_SAME_ACCESS) != FALSE;
-}
-
 } // namespace
 
 void StartUpdater(HWND window, const WCHAR* installFolder)
@@ -123,7 +117,8 @@ void StartUpdater(HWND window, const WCHAR* installFolder)
     OwnedHeap<UpdaterStart> start = NewOnHeap<UpdaterStart>();
     OwnedHandle stop, check;
     OwnedLibrary module;
-    if (start && s_queue && s_stop && s_check && Duplicate(s_stop, &stop) && Duplicate(s_check, &check) &&
+    if (start && s_queue && s_stop && s_check && DuplicateHandleOf(s_stop, &stop) &&
+        DuplicateHandleOf(s_check, &check) &&
         GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&UpdaterWorker),
                            module.Receive())) {
         UpdaterStart* worker = start.Get();
