@@ -1,6 +1,7 @@
 #include "tournament_data.h"
 
 #include "file_times.h"
+#include "utf8_text.h"
 
 namespace {
 
@@ -108,7 +109,7 @@ bool ReadName(const Field& field, WCHAR* name)
 {
     if (field.length < 1)
         return false;
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, field.text, field.length, name, kNameUnits - 1);
+    int units = Utf8ToUtf16(field.text, field.length, name, kNameUnits - 1);
     if (units <= 0)
         return false;
     name[units] = 0;
