@@ -85,8 +85,9 @@ case "${1:-}" in
 --smoke)
     name=${2:?--smoke needs a target}
     build || exit 1
-    # A fresh folder for what it finds, so every smoke run does the same work; a
-    # hang still fails it, but a busy machine's pause does not.
+    # A fresh folder for what it finds, so every smoke run starts from the seeds
+    # alone and runs about as long; a hang still fails it (10 s for one input), a
+    # busy machine's pause does not.
     FUZZ_WORK=$(mktemp -d)
     trap 'rm -rf "$FUZZ_WORK"' EXIT
     FUZZ_WORK=$FUZZ_WORK run_target "$name" -runs="$smoke_runs" -seed=1 -timeout=10 -detect_leaks=1
