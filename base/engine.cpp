@@ -4,6 +4,7 @@
 #include "../host/engine_interface.h"
 #include "network.h"
 #include "tournament_data.h"
+#include "updater.h"
 #include "widget_clock.h"
 #include "widget_window.h"
 
@@ -45,12 +46,15 @@ QUORNEL_ENGINE_API BOOL RunQuornel(QuornelInitParams* params, HWND* engineWindow
         return FALSE;
     }
     *engineWindow = widget;
-    StartNetwork(widget); // without it the widget still shows the data it has
+    StartNetwork(widget, data); // without it the widget still shows the data it has
+    StartUpdater(widget, folder);
     return TRUE;
 }
 
 QUORNEL_ENGINE_API void ExitQuornel(void)
 {
+    AskUpdaterToStop(); // both workers stop at once: ExitQuornel keeps to its second
     StopNetwork();
+    StopUpdater();
     DestroyWidgetWindow();
 }

@@ -38,6 +38,25 @@ bool WriteSettingDword(const WCHAR* key, const WCHAR* name, DWORD value)
     return SetValue(key, name, REG_DWORD, &value, sizeof(value));
 }
 
+bool ReadSettingBinary(const WCHAR* key, const WCHAR* name, void* data, DWORD size)
+{
+    OwnedKey opened;
+    LONG status;
+    DWORD type = REG_NONE, read = size;
+    OwnedHeap<BYTE> bytes = NewOnHeap<BYTE>(size);
+    if (!bytes || !OpenToRead(key, &opened, &status) ||
+        RegQueryValueExW(opened.Get(), name, nullptr, &type, bytes.Get(), &read) != ERROR_SUCCESS ||
+        type != REG_BINARY || read != size)
+        return false;
+    CopyMemory(data, bytes.Get(), size);
+    return true;
+}
+
+bool WriteSettingBinary(const WCHAR* key, const WCHAR* name, const void* data, DWORD size)
+{
+    return SetValue(key, name, REG_BINARY, data, size);
+}
+
 bool ReadSettingText(const WCHAR* key, const WCHAR* name, WCHAR* text, DWORD units)
 {
     OwnedKey opened;

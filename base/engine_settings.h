@@ -19,6 +19,11 @@
 #define VALUE_DATA_URL              L"data_url"               // REG_SZ, where fresh data comes from
 #define VALUE_DATA_SOURCE           L"data_cached_url"        // REG_SZ, the address the cached copy is from
 #define VALUE_DATA_LAST_MODIFIED    L"data_last_modified"     // REG_SZ, that copy's Last-Modified
+#define VALUE_UPDATE_URL            L"update_url"             // REG_SZ, where the release description is
+#define VALUE_UPDATE_CHECKED_URL    L"update_checked_url"     // REG_SZ, the address the next two are about
+#define VALUE_UPDATE_LAST_MODIFIED  L"update_last_modified"   // REG_SZ, its verified description's Last-Modified
+#define VALUE_UPDATE_DESCRIBED      L"update_described_version" // REG_SZ, the version that description named
+#define VALUE_UPDATE_PENDING        L"update_pending_version" // REG_SZ, the version of the package left for the Loader
 // The user's preferences (base/preferences.h says what each means and its default).
 #define VALUE_FAVOURITE_TEAM        L"favourite_team"         // REG_SZ, a team's code as in the data file
 #define VALUE_REMINDER_MINUTES      L"reminder_minutes"       // REG_DWORD, 0 or 5..120
@@ -27,10 +32,17 @@
 #define VALUE_WIDGET_LAYER          L"widget_layer"           // REG_DWORD, a WidgetLayer
 #define VALUE_WIDGET_OPACITY        L"widget_opacity"         // REG_DWORD, 20..100 (%)
 #define VALUE_WIDGET_LOCKED         L"widget_locked"          // REG_DWORD, 0 or 1
+#define VALUE_GOAL_BALLOONS         L"goal_balloons"          // REG_DWORD, a GoalBalloons
+#define VALUE_HIDE_SCORES           L"hide_scores"            // REG_DWORD, 0 or 1
+// What the widget has told of the matches as they happened (base/widget_news.cpp).
+#define VALUE_ANNOUNCED_GOALS       L"announced_goals"        // REG_BINARY, goals and ends per match
 
 // A REG_DWORD of exactly 4 bytes; false (value untouched) for anything else.
 bool ReadSettingDword(const WCHAR* key, const WCHAR* name, DWORD* value);
 bool WriteSettingDword(const WCHAR* key, const WCHAR* name, DWORD value);
+// A REG_BINARY of exactly `size` bytes; false (data untouched) for anything else.
+bool ReadSettingBinary(const WCHAR* key, const WCHAR* name, void* data, DWORD size);
+bool WriteSettingBinary(const WCHAR* key, const WCHAR* name, const void* data, DWORD size);
 // A REG_SZ that fits `units` units with its terminator (a NUL is added when the
 // stored data lacks one); false, and text emptied, for anything else.
 bool ReadSettingText(const WCHAR* key, const WCHAR* name, WCHAR* text, DWORD units);

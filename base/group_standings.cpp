@@ -105,3 +105,15 @@ bool GroupComplete(const TournamentData& data, int group, ULONGLONG now)
     }
     return true;
 }
+
+int TeamsByGroup(const TournamentData& data, int order[kTeamCount])
+{
+    int listed = 0;
+    for (int group = 0; group < kGroupCount; ++group) {
+        for (int team = 0; team < kTeamCount; ++team) {
+            if (data.teams[team].group == group)
+                order[listed++] = team;
+        }
+    }
+    return listed;
+}

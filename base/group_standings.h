@@ -17,3 +17,7 @@ struct Standing {
 void GroupStandings(const TournamentData& data, int group, ULONGLONG now, Standing* table);
 // Every match of the group over with its result at `now`.
 bool GroupComplete(const TournamentData& data, int group, ULONGLONG now);
+// The teams' indexes group by group (A to H), each group's in the file's order: how
+// the widget lists them for a choice, whatever order the file gives. Gives how many
+// (all of them for valid data).
+int TeamsByGroup(const TournamentData& data, int order[kTeamCount]);

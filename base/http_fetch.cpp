@@ -3,6 +3,7 @@
 #include <winhttp.h>
 #include <wchar.h>
 
+#include "http_headers.h"
 #include "tournament_data.h"
 #include "web_address.h"
 #include "winhttp_api.h"
@@ -13,6 +14,8 @@ const WCHAR kUserAgent[] = L"Tessmark Quornel/1.0";
 const int kConnectTimeoutMs = 10000; // the name look-up and the connect, each
 const int kStepTimeoutMs = 10000;    // sending, and each wait for more of the answer
 const DWORD kWholeRequestMs = 30000; // everything: redirects, the proxy's login, the body
+const DWORD kFilePieceBytes = 64 * 1024; // a body written to a file goes through a buffer this big
+const FetchBody kDataFileBody = { kMaxDataBytes, nullptr, kWholeRequestMs };
 // How long WinHTTP may take to let go of a closed handle (its last callback).
 // Windows cancels what the handle was doing at once; Wine's WinHTTP finishes a
 // receive under way first, which a silent server ends with the time-out. Should
@@ -45,6 +48,7 @@ struct Fetcher {
     const WCHAR* ifModifiedSince;
     bool statusOnly;
     HANDLE cancel;
+    const FetchBody* body;
     DWORD started;         // GetTickCount at the start: the whole request's clock
     Exchange* exchange;
     HINTERNET session;
@@ -102,10 +106,10 @@ FetchOutcome Failed(Fetcher& f, DWORD error)
 FetchOutcome Await(Fetcher& f)
 {
     DWORD spent = GetTickCount() - f.started;
-    if (spent >= kWholeRequestMs)
+    if (spent >= f.body->wholeRequestMs)
         return FETCH_TIMEOUT;
     HANDLE events[2] = { f.cancel, f.exchange->done };
-    switch (WaitForMultipleObjects(2, events, FALSE, kWholeRequestMs - spent)) {
+    switch (WaitForMultipleObjects(2, events, FALSE, f.body->wholeRequestMs - spent)) {
     case WAIT_OBJECT_0:
         return FETCH_CANCELLED;
     case WAIT_OBJECT_0 + 1:
@@ -237,44 +241,49 @@ bool IsRedirect(DWORD status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-void ReadLastModified(Fetcher& f, HINTERNET request)
+bool WriteAll(HANDLE file, const char* bytes, DWORD size)
 {
-    WCHAR text[64];
-    DWORD bytes = sizeof(text);
-    SYSTEMTIME time;
-    ULONGLONG ticks;
-    if (f.api.QueryHeaders(request, WINHTTP_QUERY_LAST_MODIFIED, WINHTTP_HEADER_NAME_BY_INDEX, text, &bytes,
-                           WINHTTP_NO_HEADER_INDEX) &&
-        ParseUtcTime(text, &time) && RecordToTicks(&time, &ticks))
-        FormatGmtTime(&time, f.answer->lastModified);
+    DWORD written = 0;
+    return WriteFile(file, bytes, size, &written, nullptr) && written == size;
 }
 
-// The body, whole: at most kMaxDataBytes, and as long as Content-Length says.
+// The body, whole: at most its limit, and as long as Content-Length says. Held on
+// the heap (one byte more than the limit tells a body over it), or written to its
+// file a piece at a time, never past the limit.
 FetchOutcome ReadBody(Fetcher& f, HINTERNET request)
 {
+    const FetchBody& sink = *f.body;
     DWORD length = 0, bytes = sizeof(length);
     bool sized = f.api.QueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
                                     WINHTTP_HEADER_NAME_BY_INDEX, &length, &bytes, WINHTTP_NO_HEADER_INDEX) != FALSE;
-    if (sized && length > kMaxDataBytes)
+    if (sized && length > sink.limit)
         return FETCH_TOO_BIG;
-    const DWORD room = kMaxDataBytes + 1; // one byte more tells a body over the limit
-    OwnedHeap<char> body(static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, room)));
-    if (!body)
+    const DWORD room = sink.file ? kFilePieceBytes : sink.limit + 1;
+    OwnedHeap<char> buffer(static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, room)));
+    if (!buffer)
         return Failed(f, ERROR_NOT_ENOUGH_MEMORY);
-    DWORD size = 0;
+    DWORD size = 0, held = 0; // the body's bytes so far; those in the buffer
     FetchOutcome outcome = FETCH_OK;
-    while (outcome == FETCH_OK && size < room) {
+    while (outcome == FETCH_OK && size <= sink.limit) {
         outcome = Step(f, f.api.QueryDataAvailable(request, nullptr));
         DWORD available = f.exchange->count;
         if (outcome != FETCH_OK || !available)
             break;
-        DWORD want = available < room - size ? available : room - size;
-        outcome = Step(f, f.api.ReadData(request, body.Get() + size, want, nullptr));
-        if (outcome != FETCH_OK || !f.exchange->count)
+        if (sink.file)
+            held = 0;
+        DWORD want = available < room - held ? available : room - held;
+        outcome = Step(f, f.api.ReadData(request, buffer.Get() + held, want, nullptr));
+        DWORD read = f.exchange->count;
+        if (outcome != FETCH_OK || !read)
             break;
-        size += f.exchange->count;
+        size += read;
+        held += read;
+        if (sink.file && size <= sink.limit && !WriteAll(sink.file, buffer.Get(), read)) {
+            f.answer->error = GetLastError();
+            outcome = FETCH_WRITE_FAILED;
+        }
     }
-    if (outcome == FETCH_OK && size > kMaxDataBytes)
+    if (outcome == FETCH_OK && size > sink.limit)
         outcome = FETCH_TOO_BIG;
     else if (outcome == FETCH_OK && sized && size < length)
         outcome = FETCH_CONNECTION_LOST;
@@ -282,7 +291,8 @@ FetchOutcome ReadBody(Fetcher& f, HINTERNET request)
         outcome = FETCH_BAD_ANSWER; // more than Content-Length said: Wine's WinHTTP reads on
     if (outcome != FETCH_OK)
         return outcome;
-    f.answer->body = Moved(body);
+    if (!sink.file)
+        f.answer->body = Moved(buffer);
     f.answer->size = size;
     return FETCH_OK;
 }
@@ -328,6 +338,7 @@ FetchOutcome Converse(Fetcher& f, HINTERNET request, const WCHAR* url, WCHAR* ne
         if (!GiveProxyLogin(f, request))
             return FETCH_PROXY_LOGIN_NEEDED;
     }
+    ReadAnswerHeaders(api, request, status, f.answer);
     if (IsRedirect(status)) {
         WCHAR location[kUrlUnits];
         DWORD bytes = sizeof(location);
@@ -341,10 +352,7 @@ FetchOutcome Converse(Fetcher& f, HINTERNET request, const WCHAR* url, WCHAR* ne
         return FETCH_OK;
     if (status != HTTP_STATUS_OK)
         return FETCH_HTTP_STATUS;
-    if (f.statusOnly)
-        return FETCH_OK;
-    ReadLastModified(f, request);
-    return ReadBody(f, request);
+    return f.statusOnly ? FETCH_OK : ReadBody(f, request);
 }
 
 // Closing a request cancels whatever it was doing; its last callback says WinHTTP
@@ -437,8 +445,26 @@ void ReadSystemProxy(Fetcher& f)
 
 } // namespace
 
+FetchOutcome ReadFetchSettings(const WCHAR* urlValue, FetchSettings* settings)
+{
+    ZeroMemory(settings, sizeof(*settings));
+    ReadSettingText(SETTINGS_KEY, urlValue, settings->url, REGISTRY_TEXT_UNITS);
+    if (!settings->url[0])
+        return FETCH_NO_URL;
+    WCHAR type[8];
+    ReadSettingText(PROXY_KEY, VALUE_PROXY_TYPE, type, ARRAYSIZE(type));
+    settings->manualProxy = !wcscmp(type, PROXY_TYPE_MANUAL);
+    if (!settings->manualProxy)
+        return FETCH_OK;
+    WCHAR server[REGISTRY_TEXT_UNITS];
+    ReadSettingText(PROXY_KEY, VALUE_PROXY_SERVER, server, REGISTRY_TEXT_UNITS);
+    ReadSettingText(PROXY_KEY, VALUE_PROXY_USER, settings->user, REGISTRY_TEXT_UNITS);
+    ReadSettingText(PROXY_KEY, VALUE_PROXY_PASSWORD, settings->password, REGISTRY_TEXT_UNITS);
+    return ReadProxyServer(server, settings->proxy, REGISTRY_TEXT_UNITS) ? FETCH_OK : FETCH_BAD_PROXY;
+}
+
 void Fetch(const FetchSettings& settings, const WCHAR* ifModifiedSince, bool statusOnly, HANDLE cancel,
-           FetchAnswer* answer)
+           FetchAnswer* answer, const FetchBody* body)
 {
     *answer = FetchAnswer();
     Fetcher f = {};
@@ -446,6 +472,7 @@ void Fetch(const FetchSettings& settings, const WCHAR* ifModifiedSince, bool sta
     f.ifModifiedSince = ifModifiedSince;
     f.statusOnly = statusOnly;
     f.cancel = cancel;
+    f.body = body ? body : &kDataFileBody;
     f.started = GetTickCount();
     f.answer = answer;
     OwnedExchange exchange;

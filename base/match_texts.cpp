@@ -2,6 +2,7 @@
 
 #include "date_texts.h"
 #include "group_standings.h"
+#include "live_score.h"
 #include "widget_clock.h"
 #include "widget_texts.h"
 
@@ -30,9 +31,18 @@ void AppendSourceLabel(WCHAR* cell, const KnockoutSource& source)
     AppendNumber(cell, source.from);
 }
 
-void AppendTeam(WCHAR* cell, const TournamentData& data, const Match& match, bool home, ULONGLONG now)
+// Would naming the team that `source` sends tell a hidden result?
+bool SourceHidden(const TournamentData& data, const KnockoutSource& source, ULONGLONG now, MatchMask hidden)
 {
-    int team = ShownTeam(data, match, home, now);
+    if (source.kind == '1' || source.kind == '2')
+        return GroupHidden(data, source.from, now, hidden);
+    return (hidden & MatchBit(source.from)) != 0;
+}
+
+void AppendTeam(WCHAR* cell, const TournamentData& data, const Match& match, bool home, ULONGLONG now,
+                MatchMask hidden)
+{
+    int team = ShownTeam(data, match, home, now, hidden);
     if (team != kNoTeam) {
         AppendText(cell, data.teams[team].name);
     } else if (match.stage != STAGE_GROUP) {
@@ -44,6 +54,26 @@ void AppendTeam(WCHAR* cell, const TournamentData& data, const Match& match, boo
     }
 }
 
+const int kBalloonUnits = 256;
+
+void AppendBalloon(WCHAR* balloon, const WCHAR* text)
+{
+    int used = lstrlenW(balloon);
+    if (used < kBalloonUnits - 1)
+        lstrcpynW(balloon + used, text, kBalloonUnits - used);
+}
+
+// The match's reminder mark falls in (from, to], the match is not over at `to`, and it
+// is one the rule reminds of.
+bool Reminded(const TournamentData& data, const ReminderRule& rule, const Match& match, ULONGLONG from, ULONGLONG to)
+{
+    ULONGLONG mark = match.kickoff - rule.minutes * kTicksPerMinute;
+    if (mark <= from || mark > to || MatchStateAt(match, to) == MATCH_OVER)
+        return false;
+    return rule.onlyTeam == kNoTeam || ShownTeam(data, match, true, to, rule.hidden) == rule.onlyTeam ||
+           ShownTeam(data, match, false, to, rule.hidden) == rule.onlyTeam;
+}
+
 void AppendScore(WCHAR* cell, const Score& score)
 {
     AppendNumber(cell, static_cast<unsigned>(score.home));
@@ -53,14 +83,30 @@ void AppendScore(WCHAR* cell, const Score& score)
 
 } // namespace
 
-int ShownTeam(const TournamentData& data, const Match& match, bool home, ULONGLONG now)
+int ShownTeam(const TournamentData& data, const Match& match, bool home, ULONGLONG now, MatchMask hidden)
 {
     int team = home ? match.home : match.away;
     if (team == kNoTeam || match.stage == STAGE_GROUP)
         return team;
     KnockoutSource sources[2];
     GetKnockoutSources(match.number, &sources[0], &sources[1]);
-    return SourceDecided(data, sources[home ? 0 : 1], now) ? team : kNoTeam;
+    const KnockoutSource& source = sources[home ? 0 : 1];
+    if (!SourceDecided(data, source, now))
+        return kNoTeam;
+    // A hidden match names its teams only when where they come from is shown.
+    if ((hidden & MatchBit(match.number)) && SourceHidden(data, source, now, hidden))
+        return kNoTeam;
+    return team;
+}
+
+bool GroupHidden(const TournamentData& data, int group, ULONGLONG now, MatchMask hidden)
+{
+    for (const Match& match : data.matches) {
+        if (match.stage == STAGE_GROUP && match.group == group && (hidden & MatchBit(match.number)) &&
+            OverWithResult(match, now))
+            return true;
+    }
+    return false;
 }
 
 void AppendText(WCHAR* cell, const WCHAR* text)
@@ -162,26 +208,43 @@ bool ShownZoneLabel(ULONGLONG utc, WCHAR* text, int units)
     return true;
 }
 
-void AppendTeams(WCHAR* cell, const TournamentData& data, const Match& match, ULONGLONG now)
+void AppendTeams(WCHAR* cell, const TournamentData& data, const Match& match, ULONGLONG now, MatchMask hidden)
 {
-    AppendTeam(cell, data, match, true, now);
+    AppendTeam(cell, data, match, true, now, hidden);
     AppendText(cell, kVersus);
-    AppendTeam(cell, data, match, false, now);
+    AppendTeam(cell, data, match, false, now, hidden);
 }
 
-// "1:1", "1:2 д.в.", "0:0, пен. 5:3"; "идёт" while under way, "–:–" while a result
-// is missing after the end.
-void AppendResult(WCHAR* cell, const Match& match, ULONGLONG now)
+void AppendResult(WCHAR* cell, const TournamentData& data, const Match& match, ULONGLONG now, MatchMask hidden)
 {
     MatchState state = MatchStateAt(match, now);
     if (state == MATCH_AHEAD)
         return;
+    bool secret = (hidden & MatchBit(match.number)) != 0;
     if (state == MATCH_UNDER_WAY) {
+        LiveScore live;
+        if (secret) {
+            AppendText(cell, kHiddenScore);
+            AppendText(cell, L" ");
+        } else if (ScoreAt(data, match, now, ReplayRunning(), &live)) {
+            AppendScore(cell, live.goals);
+            if (live.shootout) {
+                AppendText(cell, kPenalties);
+                AppendScore(cell, live.kicks);
+            } else if (live.extraTime) {
+                AppendText(cell, kAfterExtraTime);
+            }
+            AppendText(cell, L" ");
+        }
         AppendText(cell, kUnderWay);
         return;
     }
     if (!HasResult(match)) {
         AppendText(cell, kNoResultYet);
+        return;
+    }
+    if (secret) {
+        AppendText(cell, kHiddenScore);
         return;
     }
     bool extra = match.extra.home != kNoGoals;
@@ -269,28 +332,43 @@ bool KickoffReminder(const TournamentData& data, const ReminderRule& rule, ULONG
 {
     if (rule.minutes == 0)
         return false;
-    WCHAR built[256] = {};
-    AppendLead(built, 256, rule.minutes);
-    lstrcatW(built, L": ");
-    ULONGLONG lead = rule.minutes * kTicksPerMinute;
-    bool any = false;
-    for (const Match& match : data.matches) {
-        ULONGLONG mark = match.kickoff - lead;
-        if (mark <= from || mark > to || to >= match.kickoff)
-            continue;
-        if (rule.onlyTeam != kNoTeam && ShownTeam(data, match, true, to) != rule.onlyTeam &&
-            ShownTeam(data, match, false, to) != rule.onlyTeam)
-            continue;
-        WCHAR teams[kCellUnits] = {};
-        AppendTeams(teams, data, match, to);
-        int used = lstrlenW(built);
-        if (any && used < 254)
-            lstrcpynW(built + used, L", ", 256 - used);
-        used = lstrlenW(built);
-        lstrcpynW(built + used, teams, 256 - used);
-        any = true;
+    WCHAR built[kBalloonUnits] = {};
+    // The matches under way first (kickoff 0), then each kick-off still ahead, the
+    // earliest first, with the time actually left: a wake-up after sleep comes late.
+    for (ULONGLONG kickoff = 0;;) {
+        WCHAR teams[kBalloonUnits] = {};
+        int count = 0;
+        ULONGLONG next = 0;
+        for (const Match& match : data.matches) {
+            if (!Reminded(data, rule, match, from, to))
+                continue;
+            bool ahead = match.kickoff > to;
+            if (ahead && match.kickoff > kickoff && (!next || match.kickoff < next))
+                next = match.kickoff;
+            if (kickoff ? match.kickoff != kickoff : ahead)
+                continue;
+            WCHAR cell[kCellUnits] = {};
+            AppendTeams(cell, data, match, to, rule.hidden);
+            AppendBalloon(teams, count++ ? L", " : L"");
+            AppendBalloon(teams, cell);
+        }
+        if (count) {
+            AppendBalloon(built, built[0] ? L". " : L"");
+            if (kickoff) {
+                WCHAR lead[kCellUnits] = {};
+                AppendLead(lead, kCellUnits, static_cast<DWORD>((kickoff - to + kTicksPerMinute - 1) / kTicksPerMinute));
+                AppendBalloon(built, lead);
+                AppendBalloon(built, L": ");
+            } else {
+                AppendBalloon(built, count == 1 ? kMatchUnderWay : kMatchesUnderWay);
+            }
+            AppendBalloon(built, teams);
+        }
+        if (!next)
+            break;
+        kickoff = next;
     }
-    if (any && units > 0)
+    if (built[0] && units > 0)
         lstrcpynW(text, built, units);
-    return any;
+    return built[0] != 0;
 }

@@ -1,25 +1,22 @@
 #include "network.h"
 
 #include <netlistmgr.h>
-#include <shlobj.h>
 #include <string.h>
 #include <wchar.h>
 
+#include "cached_copy.h"
 #include "data_source.h"
 #include "engine_settings.h"
+#include "fetch_schedule.h"
 #include "http_fetch.h"
+#include "http_headers.h"
 #include "report_queue.h"
 #include "system_library.h"
-#include "web_address.h"
 #include "widget_texts.h"
 
 namespace {
 
-const DWORD kDownloadIntervalMs = 30 * 60 * 1000;
 const DWORD kStopWaitMs = 900; // ExitQuornel returns within a second
-const WCHAR kCacheFolder[] = L"\\Morvane\\Tessmark";
-const WCHAR kCacheName[] = L"\\worldcup2010.csv";
-const WCHAR kTemporarySuffix[] = L".new";
 
 const GUID kNetworkListManagerClass = { 0xdcb00c01, 0x570f, 0x4a9b, { 0x8d, 0x69, 0x19, 0x9f, 0xdb, 0xa5, 0x72, 0x3b } };
 const GUID kNetworkListManagerInterface = { 0xdcb00000, 0x570f, 0x4a9b,
@@ -47,127 +44,12 @@ struct WorkerStart {
     ReportQueue* queue;          // its own hold on the queue
     HANDLE stop, download, test; // its own duplicates of the main thread's events
     HMODULE module;              // keeps base.dll loaded until the worker's last instruction
+    TournamentData data;         // the data in use, as far as the worker knows: its schedule's
 };
 
 // ---------------------------------------------------------------------------------
-// Settings and the cached copy (both threads; each call opens and closes its own).
+// Settings (both threads; each call opens and closes its own).
 
-// The data address and the proxy as stored now: FETCH_OK, or why nothing can be sent.
-FetchOutcome ReadFetchSettings(FetchSettings* settings)
-{
-    ZeroMemory(settings, sizeof(*settings));
-    ReadSettingText(SETTINGS_KEY, VALUE_DATA_URL, settings->url, REGISTRY_TEXT_UNITS);
-    if (!settings->url[0])
-        return FETCH_NO_URL;
-    WCHAR type[8];
-    ReadSettingText(PROXY_KEY, VALUE_PROXY_TYPE, type, ARRAYSIZE(type));
-    settings->manualProxy = !wcscmp(type, PROXY_TYPE_MANUAL);
-    if (!settings->manualProxy)
-        return FETCH_OK;
-    WCHAR server[REGISTRY_TEXT_UNITS];
-    ReadSettingText(PROXY_KEY, VALUE_PROXY_SERVER, server, REGISTRY_TEXT_UNITS);
-    ReadSettingText(PROXY_KEY, VALUE_PROXY_USER, settings->user, REGISTRY_TEXT_UNITS);
-    ReadSettingText(PROXY_KEY, VALUE_PROXY_PASSWORD, settings->password, REGISTRY_TEXT_UNITS);
-    return ReadProxyServer(server, settings->proxy, REGISTRY_TEXT_UNITS) ? FETCH_OK : FETCH_BAD_PROXY;
-}
-
-// %LOCALAPPDATA%\Morvane\Tessmark\worldcup2010.csv and `suffix`; with `create`
-// the folders are made where missing.
-bool CachePath(WCHAR* path, const WCHAR* suffix, bool create)
-{
-    auto folderPath = SystemFunction<decltype(&SHGetFolderPathW)>(L"shell32.dll", "SHGetFolderPathW");
-    if (!folderPath ||
-        FAILED(folderPath(nullptr, CSIDL_LOCAL_APPDATA | (create ? CSIDL_FLAG_CREATE : 0), nullptr,
-                          SHGFP_TYPE_CURRENT, path)) ||
-        lstrlenW(path) + lstrlenW(kCacheFolder) + lstrlenW(kCacheName) + lstrlenW(suffix) >= MAX_PATH)
-        return false;
-    lstrcatW(path, L"\\Morvane");
-    if (create)
-        CreateDirectoryW(path, nullptr);
-    lstrcatW(path, L"\\Tessmark");
-    if (create)
-        CreateDirectoryW(path, nullptr);
-    lstrcatW(path, kCacheName);
-    lstrcatW(path, suffix);
-    return true;
-}
-
-// The cache file whole (at most kMaxDataBytes) on the heap; empty when it is
-// missing, too big or unreadable.
-OwnedHeap<char> ReadCacheFile(DWORD* size)
-{
-    WCHAR path[MAX_PATH];
-    if (!CachePath(path, L"", false))
-        return OwnedHeap<char>();
-    OwnedFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                               nullptr));
-    if (!file)
-        return OwnedHeap<char>();
-    DWORD high = 0;
-    DWORD length = GetFileSize(file.Get(), &high);
-    *size = length;
-    if (length == INVALID_FILE_SIZE || high || !length || length > kMaxDataBytes)
-        return OwnedHeap<char>();
-    OwnedHeap<char> bytes = NewOnHeap<char>(length);
-    DWORD read = 0;
-    if (bytes && (!ReadFile(file.Get(), bytes.Get(), length, &read, nullptr) || read != length))
-        bytes.Reset();
-    return bytes;
-}
-
-// The cached copy when it came from `url` and is whole and valid: its bytes on
-// the heap, its data in *data. Empty otherwise.
-OwnedHeap<char> CachedCopyOf(const WCHAR* url, DWORD* size, TournamentData* data)
-{
-    WCHAR source[REGISTRY_TEXT_UNITS];
-    if (!url[0] || !ReadSettingText(SETTINGS_KEY, VALUE_DATA_SOURCE, source, REGISTRY_TEXT_UNITS) ||
-        wcscmp(source, url))
-        return OwnedHeap<char>();
-    OwnedHeap<char> bytes = ReadCacheFile(size);
-    if (bytes && !ReadTournamentData(bytes.Get(), *size, data))
-        bytes.Reset();
-    return bytes;
-}
-
-// Replaces the cached copy in one step: a temporary file beside it, written and
-// flushed, then renamed over it. A failure leaves the old copy as it was.
-bool WriteCacheFile(const char* bytes, DWORD size)
-{
-    WCHAR path[MAX_PATH], temporary[MAX_PATH];
-    if (!CachePath(path, L"", true) || !CachePath(temporary, kTemporarySuffix, false))
-        return false;
-    OwnedFile file(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file.Get(), bytes, size, &written, nullptr) && written == size && FlushFileBuffers(file.Get());
-    ok = CloseHandle(file.Release()) && ok; // closed before the rename, and its failure counts
-    ok = ok && MoveFileExW(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok)
-        DeleteFileW(temporary);
-    return ok;
-}
-
-// The stored Last-Modified, written anew by the time module (so nothing but a date
-// goes into the request), or empty.
-void StoredLastModified(WCHAR* text)
-{
-    WCHAR stored[REGISTRY_TEXT_UNITS];
-    SYSTEMTIME time;
-    ULONGLONG ticks;
-    text[0] = 0;
-    if (ReadSettingText(SETTINGS_KEY, VALUE_DATA_LAST_MODIFIED, stored, REGISTRY_TEXT_UNITS) &&
-        ParseUtcTime(stored, &time) && RecordToTicks(&time, &ticks))
-        FormatGmtTime(&time, text);
-}
-
-void RememberLastModified(const WCHAR* lastModified)
-{
-    if (lastModified[0])
-        WriteSettingText(SETTINGS_KEY, VALUE_DATA_LAST_MODIFIED, lastModified);
-    else
-        DeleteSetting(SETTINGS_KEY, VALUE_DATA_LAST_MODIFIED);
-}
 
 // ---------------------------------------------------------------------------------
 // The worker.
@@ -210,19 +92,35 @@ void Post(const WorkerStart& worker, OwnedHeap<NetworkReport> report)
 {
     bool news = report->trayState >= 0 || report->hasData || report->balloon[0] || report->downloaded ||
                 report->failure[0];
-    if (news && QueueReport(worker.queue, report.Get())) {
+    if (news && QueueReport(worker.queue, &report->link)) {
         report.Release(); // the queue's now
         PostMessageW(worker.window, WM_NETWORK_REPORT, 0, 0);
     }
 }
 
-// One download, conditional on the cached copy of this address: a new, whole and
-// valid file is cached, then shown. False when no data address is set.
-bool Download(const WorkerStart& worker)
+// What the schedule learns from a download's answer; `succeeded`: a valid file or a 304.
+AnswerFacts FactsOf(const FetchAnswer& answer, bool succeeded)
 {
+    AnswerFacts facts = {};
+    facts.sent = answer.outcome != FETCH_BAD_URL && answer.outcome != FETCH_BAD_PROXY &&
+                 answer.outcome != FETCH_CANCELLED;
+    facts.succeeded = succeeded;
+    facts.hasMaxAge = answer.hasMaxAge;
+    facts.maxAge = answer.maxAge;
+    facts.hasRetryAfter = answer.hasRetryAfter;
+    facts.retryAfter = answer.retryAfter;
+    return facts;
+}
+
+// One download, conditional on the cached copy of this address: a new, whole and
+// valid file is cached, then shown, and the worker's schedule follows it from then
+// on. False when no data address is set.
+bool Download(WorkerStart& worker, AnswerFacts* facts)
+{
+    *facts = AnswerFacts(); // nothing sent, unless the fetch says otherwise
     FetchSettings settings;
     FetchAnswer answer = FetchAnswer(); // zeroed: a settings outcome sends nothing
-    answer.outcome = ReadFetchSettings(&settings);
+    answer.outcome = ReadFetchSettings(VALUE_DATA_URL, &settings);
     if (answer.outcome == FETCH_NO_URL)
         return false;
     OwnedHeap<NetworkReport> report = NewReport();
@@ -240,7 +138,9 @@ bool Download(const WorkerStart& worker)
     const char* body = answer.body.Get();
     report->validFile = body && ReadTournamentData(body, answer.size, &report->data);
     report->downloaded = report->validFile || (answer.outcome == FETCH_OK && answer.status == 304);
+    *facts = FactsOf(answer, report->downloaded);
     if (report->validFile) {
+        worker.data = report->data;
         lstrcpyW(report->lastModified, answer.lastModified);
         if (cached && cachedSize == answer.size && !memcmp(cached.Get(), body, answer.size)) {
             RememberLastModified(answer.lastModified); // the same file again
@@ -271,7 +171,7 @@ void TestConnection(const WorkerStart& worker)
         return;
     FetchSettings settings;
     FetchAnswer answer = FetchAnswer();
-    answer.outcome = ReadFetchSettings(&settings);
+    answer.outcome = ReadFetchSettings(VALUE_DATA_URL, &settings);
     if (answer.outcome == FETCH_OK)
         Fetch(settings, L"", true, worker.stop, &answer);
     report->trayState = TrayStateOf(answer);
@@ -309,11 +209,24 @@ bool SystemIsOnline(void)
     return connectedState ? connectedState(&flags, 0) != FALSE : online;
 }
 
-// With a data address: a download at once, then every 30 minutes and on request.
-// Without one, the tray follows the system's connectivity at start.
-void RunWorker(const WorkerStart& worker)
+// The milliseconds from now to the next scheduled download, after one whose answer
+// said `facts`.
+DWORD NextDelay(const WorkerStart& worker, const AnswerFacts& facts, FetchHistory* history, DWORD* random)
 {
-    bool scheduled = Download(worker);
+    NoteAnswer(history, facts);
+    return NextFetchDelay(worker.data, RealUtcNow(), *history, SpreadFrom(NextRandom(random)));
+}
+
+// With a data address: a download at once, then on the schedule (fetch_schedule.h)
+// and on request. Without one, the tray follows the system's connectivity at start.
+void RunWorker(WorkerStart& worker)
+{
+    FetchHistory history = {};
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    DWORD random = counter.LowPart ^ GetCurrentThreadId() ^ GetTickCount(); // one widget's spread, not another's
+    AnswerFacts facts = {};
+    bool scheduled = Download(worker, &facts);
     if (!scheduled && !SystemIsOnline()) {
         OwnedHeap<NetworkReport> report = NewReport();
         if (report) {
@@ -322,12 +235,13 @@ void RunWorker(const WorkerStart& worker)
         }
     }
     DWORD last = GetTickCount();
+    DWORD delay = scheduled ? NextDelay(worker, facts, &history, &random) : INFINITE;
     HANDLE events[3] = { worker.stop, worker.download, worker.test };
     for (;;) {
         DWORD wait = INFINITE;
-        if (scheduled) {
+        if (delay != INFINITE) {
             DWORD spent = GetTickCount() - last;
-            wait = spent < kDownloadIntervalMs ? kDownloadIntervalMs - spent : 0;
+            wait = spent < delay ? delay - spent : 0;
         }
         DWORD woke = WaitForMultipleObjects(3, events, FALSE, wait);
         if (woke == WAIT_OBJECT_0 + 2) {
@@ -336,15 +250,16 @@ void RunWorker(const WorkerStart& worker)
         }
         if (woke != WAIT_OBJECT_0 + 1 && woke != WAIT_TIMEOUT)
             return; // the stop event, or the wait failed
-        scheduled = Download(worker);
+        scheduled = Download(worker, &facts);
         last = GetTickCount();
+        delay = scheduled ? NextDelay(worker, facts, &history, &random) : INFINITE;
     }
 }
 
 void RunOwnedWorker(LPVOID parameter)
 {
     OwnedHeap<WorkerStart> start(static_cast<WorkerStart*>(parameter));
-    const WorkerStart& worker = *start.Get();
+    WorkerStart& worker = *start.Get();
     OwnedHandle stop(worker.stop), download(worker.download), test(worker.test);
     RunWorker(worker);
     LetGoOfReportQueue(worker.queue);
@@ -383,7 +298,13 @@ void DescribeDataSource(WCHAR* text, int units)
     FormatDataSource(s_dataSource, text, units);
 }
 
-bool StartNetwork(HWND window)
+bool DataAddressIsSet(void)
+{
+    WCHAR url[REGISTRY_TEXT_UNITS];
+    return ReadSettingText(SETTINGS_KEY, VALUE_DATA_URL, url, REGISTRY_TEXT_UNITS) && url[0];
+}
+
+bool StartNetwork(HWND window, const TournamentData& data)
 {
     s_window = window;
     s_trayState = 0;
@@ -399,7 +320,14 @@ bool StartNetwork(HWND window)
         Duplicate(s_download, &download) && Duplicate(s_test, &test) &&
         GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&NetworkWorker),
                            module.Receive())) {
-        *start.Get() = WorkerStart{ window, s_queue, stop.Get(), download.Get(), test.Get(), module.Get() };
+        WorkerStart& worker = *start.Get();
+        worker.window = window;
+        worker.queue = s_queue;
+        worker.stop = stop.Get();
+        worker.download = download.Get();
+        worker.test = test.Get();
+        worker.module = module.Get();
+        worker.data = data;
         HoldReportQueue(s_queue); // the worker's hold, let go by the worker at its end
         s_worker = CreateThread(nullptr, 0, NetworkWorker, start.Get(), 0, nullptr);
         if (s_worker) {
@@ -438,7 +366,7 @@ bool TrayStateChanges(int state)
 
 NetworkReport* TakeNetworkReport(void)
 {
-    NetworkReport* report = s_queue ? TakeReport(s_queue) : nullptr;
+    NetworkReport* report = s_queue ? reinterpret_cast<NetworkReport*>(TakeReport(s_queue)) : nullptr;
     if (report)
         NoteNetworkReport(&s_dataSource, *report);
     return report;

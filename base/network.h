@@ -1,13 +1,15 @@
 // The widget online. With a data address (data_url) a worker thread of the engine's
-// own fetches the data file at start, every 30 minutes and when the proxy dialog
-// closes, keeps the cached copy and answers the proxy test; the main thread takes
-// what it found from a queue when told to look, and never waits for the network.
+// own fetches the data file at start, then every minute while a match is under way
+// and every 30 minutes otherwise (fetch_schedule.h), when the proxy dialog closes and
+// when the user asks; it keeps the cached copy and answers the proxy test. The main
+// thread takes what it found from a queue when told to look, and never waits for the network.
 // Everything here but the worker itself runs on the main thread.
 #pragma once
 
 #include <windows.h>
 
 #include "../loader/time/date_texts.h" // by path: some tests include this header without the time module
+#include "report_queue.h"
 #include "tournament_data.h"
 
 // Posted to the widget window with no parameters: "reports are waiting", nothing
@@ -19,7 +21,7 @@ const UINT WM_NETWORK_REPORT = WM_APP + 2;
 const int kNetworkTextUnits = 384;
 
 struct NetworkReport {
-    NetworkReport* next;   // the queue's
+    ReportLink link;       // first: the queue's
     int trayState;         // -1: nothing new; else 0 online, 1 offline
     bool hasData;          // a new data file, already cached, to be shown
     TournamentData data;
@@ -39,11 +41,15 @@ bool LoadCachedData(TournamentData* data);
 // "Данные: встроенные; нет соединения: сервер недоступен". Cut to `units`.
 void DescribeDataSource(WCHAR* text, int units);
 
-// Starts the worker, which reports to `window` through the queue. False when it
-// could not start: the widget then keeps the data it has and makes no request.
-bool StartNetwork(HWND window);
-// The proxy dialog closed: settings read again, a download now.
+// Starts the worker, which reports to `window` through the queue and keeps a copy of
+// `data` (what the widget starts with) for its schedule. False when it could not
+// start: the widget then keeps the data it has and makes no request.
+bool StartNetwork(HWND window, const TournamentData& data);
+// A download now, with the settings read again: the proxy dialog closed, or the user
+// asked ("Обновить сейчас").
 void RequestDownload(void);
+// A data address is stored: there is somewhere to download from.
+bool DataAddressIsSet(void);
 // The proxy dialog's test: one request, answered with a balloon.
 void RequestProxyTest(void);
 // True when `state` (a report's trayState) differs from what the tray was last

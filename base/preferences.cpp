@@ -36,6 +36,7 @@ Preferences DefaultPreferences(void)
     defaults.reminderMinutes = kDefaultReminderMinutes;
     defaults.layer = LAYER_DESKTOP;
     defaults.opacity = kFullOpacity;
+    defaults.goalBalloons = GOAL_BALLOONS_ALL;
     return defaults;
 }
 
@@ -73,6 +74,9 @@ Preferences ReadPreferences(const WCHAR* key, const TournamentData& data)
     DWORD opacity = ReadDword(key, VALUE_WIDGET_OPACITY, kFullOpacity);
     read.opacity = opacity >= kLeastOpacity && opacity <= kFullOpacity ? opacity : kFullOpacity;
     read.locked = ReadFlag(key, VALUE_WIDGET_LOCKED);
+    DWORD goals = ReadDword(key, VALUE_GOAL_BALLOONS, GOAL_BALLOONS_ALL);
+    read.goalBalloons = goals < GOAL_BALLOONS_COUNT ? goals : static_cast<DWORD>(GOAL_BALLOONS_ALL);
+    read.hideScores = ReadFlag(key, VALUE_HIDE_SCORES);
     return read;
 }
 
@@ -95,5 +99,7 @@ bool StoreChangedPreferences(const WCHAR* key, const TournamentData& data, const
                             static_cast<DWORD>(after.layer)) && stored;
     stored = WriteIfChanged(key, VALUE_WIDGET_OPACITY, before.opacity, after.opacity) && stored;
     stored = WriteIfChanged(key, VALUE_WIDGET_LOCKED, before.locked, after.locked) && stored;
+    stored = WriteIfChanged(key, VALUE_GOAL_BALLOONS, before.goalBalloons, after.goalBalloons) && stored;
+    stored = WriteIfChanged(key, VALUE_HIDE_SCORES, before.hideScores, after.hideScores) && stored;
     return stored;
 }

@@ -15,6 +15,14 @@ enum WidgetLayer {
     LAYER_COUNT
 };
 
+// Which matches' goals and final whistles come as balloons.
+enum GoalBalloons {
+    GOAL_BALLOONS_OFF,
+    GOAL_BALLOONS_ALL,
+    GOAL_BALLOONS_MY_TEAM, // the favourite team's only (none while no team is chosen)
+    GOAL_BALLOONS_COUNT
+};
+
 const DWORD kReminderOff = 0;
 const DWORD kFewestReminderMinutes = 5, kMostReminderMinutes = 120, kDefaultReminderMinutes = 15;
 const DWORD kLeastOpacity = 20, kFullOpacity = 100;
@@ -27,10 +35,12 @@ struct Preferences {
     int layer;              // WidgetLayer
     DWORD opacity;          // 20..100 (%)
     bool locked;            // dragging does nothing
+    DWORD goalBalloons;     // GoalBalloons
+    bool hideScores;        // results stay hidden until the user clicks a match
 };
 
 // The defaults: no team, 15 minutes, every match, Moscow, on the desktop, opaque,
-// movable.
+// movable, goals of every match told, scores shown.
 Preferences DefaultPreferences(void);
 // The preferences stored under HKEY_CURRENT_USER\`key`; the team is looked up by its
 // code in `data`.

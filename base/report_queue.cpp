@@ -4,19 +4,19 @@
 
 struct ReportQueue {
     CRITICAL_SECTION lock;
-    NetworkReport* first;
-    NetworkReport* last;
+    ReportLink* first;
+    ReportLink* last;
     bool closed;
     LONG holders;
 };
 
 namespace {
 
-void FreeReports(NetworkReport* report)
+void FreeReports(ReportLink* report)
 {
     while (report) {
-        NetworkReport* next = report->next;
-        FreeNetworkReport(report);
+        ReportLink* next = report->next;
+        HeapFree(GetProcessHeap(), 0, report);
         report = next;
     }
 }
@@ -46,7 +46,7 @@ void LetGoOfReportQueue(ReportQueue* queue)
     HeapFree(GetProcessHeap(), 0, queue);
 }
 
-bool QueueReport(ReportQueue* queue, NetworkReport* report)
+bool QueueReport(ReportQueue* queue, ReportLink* report)
 {
     EnterCriticalSection(&queue->lock);
     bool queued = !queue->closed;
@@ -62,10 +62,10 @@ bool QueueReport(ReportQueue* queue, NetworkReport* report)
     return queued;
 }
 
-NetworkReport* TakeReport(ReportQueue* queue)
+ReportLink* TakeReport(ReportQueue* queue)
 {
     EnterCriticalSection(&queue->lock);
-    NetworkReport* report = queue->first;
+    ReportLink* report = queue->first;
     if (report) {
         queue->first = report->next;
         if (!queue->first)
@@ -80,7 +80,7 @@ void CloseReportQueue(ReportQueue* queue)
 {
     EnterCriticalSection(&queue->lock);
     queue->closed = true;
-    NetworkReport* dropped = queue->first;
+    ReportLink* dropped = queue->first;
     queue->first = queue->last = nullptr;
     LeaveCriticalSection(&queue->lock);
     FreeReports(dropped);

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "group_standings.h"
 #include "settings_dialog_ids.h"
 #include "system_library.h"
 #include "widget_texts.h"
@@ -48,18 +49,43 @@ LRESULT SendItem(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
     return SendDlgItemMessageW(s_dialog, id, message, wParam, lParam);
 }
 
+// "Не выбрана", then "A — ЮАР" and on: the teams group by group as the data in use
+// have them, each item's data its team's index.
+void FillTeams(void)
+{
+    SendItem(IDC_TEAM, CB_RESETCONTENT);
+    SendItem(IDC_TEAM, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kNoTeamItem));
+    int order[kTeamCount];
+    int listed = TeamsByGroup(*s_data, order);
+    for (int i = 0; i < listed; ++i) {
+        const Team& team = s_data->teams[order[i]];
+        WCHAR item[kNameUnits + 8] = { static_cast<WCHAR>(L'A' + team.group), 0 };
+        lstrcatW(item, kVersus);
+        lstrcatW(item, team.name);
+        LRESULT added = SendItem(IDC_TEAM, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+        if (added >= 0)
+            SendItem(IDC_TEAM, CB_SETITEMDATA, static_cast<WPARAM>(added), order[i]);
+    }
+}
+
+// The item of team `favourite` (an index in the data), 0 ("Не выбрана") for none.
+WPARAM TeamItem(int favourite)
+{
+    LRESULT count = SendItem(IDC_TEAM, CB_GETCOUNT);
+    for (LRESULT item = 1; favourite != kNoTeam && item < count; ++item) {
+        if (SendItem(IDC_TEAM, CB_GETITEMDATA, static_cast<WPARAM>(item)) == favourite)
+            return static_cast<WPARAM>(item);
+    }
+    return 0;
+}
+
 void FillLists(void)
 {
-    SendItem(IDC_TEAM, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kNoTeamItem));
-    for (int team = 0; team < kTeamCount; ++team) {
-        // "A — ЮАР": the teams group by group, as drawn.
-        WCHAR item[kNameUnits + 8] = { static_cast<WCHAR>(L'A' + s_data->teams[team].group), 0 };
-        lstrcatW(item, kVersus);
-        lstrcatW(item, s_data->teams[team].name);
-        SendItem(IDC_TEAM, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
-    }
+    FillTeams();
     for (const WCHAR* layer : kLayerNames)
         SendItem(IDC_LAYER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(layer));
+    for (const WCHAR* goals : kGoalBalloonNames)
+        SendItem(IDC_GOAL_BALLOONS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(goals));
     SendItem(IDC_REMIND_MINUTES, EM_LIMITTEXT, 3);
     SendItem(IDC_REMIND_SPIN, UDM_SETRANGE32, kFewestReminderMinutes, kMostReminderMinutes);
     SendItem(IDC_OPACITY, TBM_SETRANGE, FALSE, MAKELPARAM(kLeastOpacity, kFullOpacity));
@@ -75,23 +101,28 @@ void ShowOpacityText(DWORD percent)
     SetDlgItemTextW(s_dialog, IDC_OPACITY_TEXT, text);
 }
 
-// The controls as `shown` has it.
-void FillControls(void)
+// The controls as `shown` has it. What the user is typing into the minutes field
+// stays while the field has the focus (`leavingMinutes`: it is losing it now); a
+// download or a menu change meanwhile would otherwise take half a number away.
+void FillControls(bool leavingMinutes = false)
 {
     s_filling = true;
     const Preferences& p = s_shown;
-    SendItem(IDC_TEAM, CB_SETCURSEL, static_cast<WPARAM>(p.favourite == kNoTeam ? 0 : p.favourite + 1));
+    SendItem(IDC_TEAM, CB_SETCURSEL, TeamItem(p.favourite));
     bool remind = p.reminderMinutes != kReminderOff;
     if (remind)
         s_lastMinutes = p.reminderMinutes;
     SetChecked(IDC_REMIND, remind);
-    if (GetDlgItemInt(s_dialog, IDC_REMIND_MINUTES, nullptr, FALSE) != s_lastMinutes)
+    bool typing = !leavingMinutes && GetFocus() == GetDlgItem(s_dialog, IDC_REMIND_MINUTES);
+    if (!typing && GetDlgItemInt(s_dialog, IDC_REMIND_MINUTES, nullptr, FALSE) != s_lastMinutes)
         SetDlgItemInt(s_dialog, IDC_REMIND_MINUTES, s_lastMinutes, FALSE);
     EnableWindow(GetDlgItem(s_dialog, IDC_REMIND_MINUTES), remind);
     EnableWindow(GetDlgItem(s_dialog, IDC_REMIND_SPIN), remind);
     SetChecked(IDC_REMIND_MINE, p.myTeamOnly);
     EnableWindow(GetDlgItem(s_dialog, IDC_REMIND_MINE), remind);
     CheckRadioButton(s_dialog, IDC_ZONE_MOSCOW, IDC_ZONE_COMPUTER, p.computersZone ? IDC_ZONE_COMPUTER : IDC_ZONE_MOSCOW);
+    SendItem(IDC_GOAL_BALLOONS, CB_SETCURSEL, static_cast<WPARAM>(p.goalBalloons));
+    SetChecked(IDC_HIDE_SCORES, p.hideScores);
     SendItem(IDC_LAYER, CB_SETCURSEL, static_cast<WPARAM>(p.layer));
     SendItem(IDC_OPACITY, TBM_SETPOS, TRUE, static_cast<LPARAM>(p.opacity));
     ShowOpacityText(p.opacity);
@@ -110,6 +141,16 @@ bool ReadMinutes(DWORD* minutes)
     return true;
 }
 
+// A drop-down list's pick among `count` items, once the user changed it.
+bool ReadListChoice(int id, int code, int count, int* item)
+{
+    LRESULT picked = SendItem(id, CB_GETCURSEL);
+    if (code != CBN_SELCHANGE || picked < 0 || picked >= count)
+        return false;
+    *item = static_cast<int>(picked);
+    return true;
+}
+
 // What the controls say now, on top of what is in effect.
 bool ReadControl(int id, int code, Preferences* chosen)
 {
@@ -117,9 +158,10 @@ bool ReadControl(int id, int code, Preferences* chosen)
     switch (id) {
     case IDC_TEAM: {
         LRESULT item = SendItem(IDC_TEAM, CB_GETCURSEL);
-        if (code != CBN_SELCHANGE || item < 0 || item > kTeamCount)
+        LRESULT team = item > 0 ? SendItem(IDC_TEAM, CB_GETITEMDATA, static_cast<WPARAM>(item)) : CB_ERR;
+        if (code != CBN_SELCHANGE || (item != 0 && (team < 0 || team >= kTeamCount)))
             return false;
-        chosen->favourite = item == 0 ? kNoTeam : static_cast<int>(item) - 1;
+        chosen->favourite = item == 0 ? kNoTeam : static_cast<int>(team);
         return true;
     }
     case IDC_REMIND:
@@ -137,15 +179,20 @@ bool ReadControl(int id, int code, Preferences* chosen)
     case IDC_ZONE_COMPUTER:
         chosen->computersZone = Checked(IDC_ZONE_COMPUTER);
         return true;
-    case IDC_LAYER: {
-        LRESULT item = SendItem(IDC_LAYER, CB_GETCURSEL);
-        if (code != CBN_SELCHANGE || item < 0 || item >= LAYER_COUNT)
-            return false;
-        chosen->layer = static_cast<int>(item);
-        return true;
-    }
+    case IDC_LAYER:
+        return ReadListChoice(id, code, LAYER_COUNT, &chosen->layer);
     case IDC_LOCKED:
         chosen->locked = Checked(IDC_LOCKED);
+        return true;
+    case IDC_GOAL_BALLOONS: {
+        int item;
+        if (!ReadListChoice(id, code, GOAL_BALLOONS_COUNT, &item))
+            return false;
+        chosen->goalBalloons = static_cast<DWORD>(item);
+        return true;
+    }
+    case IDC_HIDE_SCORES:
+        chosen->hideScores = Checked(IDC_HIDE_SCORES);
         return true;
     }
     return false;
@@ -164,7 +211,7 @@ void OnCommand(int id, int code)
         return;
     }
     if (id == IDC_REMIND_MINUTES && code == EN_KILLFOCUS) {
-        FillControls(); // a number out of range goes back to the one in effect
+        FillControls(true); // a number out of range goes back to the one in effect
         return;
     }
     Preferences chosen;
@@ -236,6 +283,13 @@ void ShowPreferencesInDialog(const Preferences& current)
     s_shown = current;
     if (s_dialog)
         FillControls();
+}
+
+void ShowNewDataInDialog(const Preferences& current)
+{
+    if (s_dialog)
+        FillTeams();
+    ShowPreferencesInDialog(current);
 }
 
 void CloseSettingsDialog(void)

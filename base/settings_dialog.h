@@ -11,9 +11,11 @@
 typedef void (*PreferencesChosen)(const Preferences& chosen);
 
 // Opens the dialog, or brings the open one forward. `data` names the teams and
-// outlives the dialog.
+// outlives the dialog; the team list follows it (ShowNewDataInDialog).
 void OpenSettingsDialog(HINSTANCE module, const TournamentData* data, const Preferences& current,
                         PreferencesChosen chosen);
 // What is in effect now, when it changed elsewhere (the widget's menu).
 void ShowPreferencesInDialog(const Preferences& current);
+// The data changed (a download): the team list anew, then what is in effect.
+void ShowNewDataInDialog(const Preferences& current);
 void CloseSettingsDialog(void);

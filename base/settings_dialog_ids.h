@@ -13,3 +13,5 @@
 #define IDC_OPACITY           209 // track bar: 20..100 %
 #define IDC_OPACITY_TEXT      210 // "80 %"
 #define IDC_LOCKED            211 // check box: the widget stays in place
+#define IDC_GOAL_BALLOONS     212 // combo box: a GoalBalloons
+#define IDC_HIDE_SCORES       213 // check box: scores hidden until a click

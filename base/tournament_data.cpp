@@ -1,7 +1,8 @@
 #include "tournament_data.h"
 
+#include "data_fields.h"
 #include "file_times.h"
-#include "utf8_text.h"
+#include "match_events.h"
 
 namespace {
 
@@ -32,12 +33,17 @@ const KnockoutSource kBracket[kMatchCount - kFirstKnockoutMatch + 1][2] = {
     { { 'W', 61 }, { 'W', 62 } },
 };
 
-struct Field {
-    const char* text;
-    int length;
+// The known tables in the order they come; SECTION_SKIPPED is a table of a later
+// version of the file, passed over up to its blank line.
+enum Section {
+    SECTION_NONE,
+    SECTION_TEAMS,
+    SECTION_CITIES,
+    SECTION_MATCHES,
+    SECTION_GOALS,
+    SECTION_KICKS,
+    SECTION_SKIPPED,
 };
-
-enum Section { SECTION_NONE, SECTION_TEAMS, SECTION_CITIES, SECTION_MATCHES };
 
 struct Reader {
     TournamentData data;
@@ -48,92 +54,11 @@ struct Reader {
     bool matchSeen[kMatchCount];
 };
 
-bool Same(const char* text, int length, const char* literal)
-{
-    int i = 0;
-    for (; i < length; ++i) {
-        if (text[i] != literal[i] || !literal[i])
-            return false;
-    }
-    return literal[i] == 0;
-}
-
-bool FieldIs(const Field& field, const char* literal)
-{
-    return Same(field.text, field.length, literal);
-}
-
-// Splits at commas; false when the count differs from `count`.
-bool SplitFields(const char* line, int length, Field* fields, int count)
-{
-    int n = 0;
-    int start = 0;
-    for (int i = 0; i <= length; ++i) {
-        if (i < length && line[i] != ',')
-            continue;
-        if (n == count)
-            return false;
-        fields[n].text = line + start;
-        fields[n].length = i - start;
-        ++n;
-        start = i + 1;
-    }
-    return n == count;
-}
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// `digits` decimal digits at text.
-bool ReadDigits(const char* text, int digits, int* value)
-{
-    int result = 0;
-    for (int i = 0; i < digits; ++i) {
-        if (!IsDigit(text[i]))
-            return false;
-        result = result * 10 + (text[i] - '0');
-    }
-    *value = result;
-    return true;
-}
-
-// A decimal number of 1 to `maxDigits` digits, no sign, no blanks.
-bool ReadNumber(const Field& field, int maxDigits, int* value)
-{
-    return field.length >= 1 && field.length <= maxDigits && ReadDigits(field.text, field.length, value);
-}
-
-bool ReadName(const Field& field, WCHAR* name)
-{
-    if (field.length < 1)
-        return false;
-    int units = Utf8ToUtf16(field.text, field.length, name, kNameUnits - 1);
-    if (units <= 0)
-        return false;
-    name[units] = 0;
-    return true;
-}
-
 bool ReadGroupLetter(const Field& field, BYTE* group)
 {
     if (field.length != 1 || field.text[0] < 'A' || field.text[0] >= 'A' + kGroupCount)
         return false;
     *group = static_cast<BYTE>(field.text[0] - 'A');
-    return true;
-}
-
-bool ReadCode(const Field& field, char* code)
-{
-    if (field.length != 3)
-        return false;
-    for (int i = 0; i < 3; ++i) {
-        if (field.text[i] < 'A' || field.text[i] > 'Z')
-            return false;
-        code[i] = field.text[i];
-    }
-    code[3] = 0;
     return true;
 }
 
@@ -191,14 +116,7 @@ bool Level(const Score& score)
 
 int FindTeam(const Reader& reader, const Field& field)
 {
-    char code[4];
-    if (!ReadCode(field, code))
-        return kNoTeam;
-    for (int i = 0; i < reader.teamCount; ++i) {
-        if (Same(code, 3, reader.data.teams[i].code))
-            return i;
-    }
-    return kNoTeam;
+    return FindTeam(reader.data, reader.teamCount, field);
 }
 
 int FindCity(const Reader& reader, const Field& field)
@@ -311,15 +229,42 @@ bool ReadMatchRow(Reader& reader, const char* line, int length)
     return true;
 }
 
-// A header line begins its table; the tables come in order, each once.
+// A header line begins its table; the tables come in order, each once, and each
+// finds those it refers to complete.
 bool BeginSection(Reader& reader, Section section)
 {
     if (section <= reader.last)
         return false;
     if (section == SECTION_MATCHES && (reader.teamCount != kTeamCount || reader.data.cityCount == 0))
         return false;
+    if (section >= SECTION_GOALS && reader.matchCount != kMatchCount)
+        return false;
+    if (section == SECTION_GOALS)
+        reader.data.hasGoals = true;
+    if (section == SECTION_KICKS)
+        reader.data.hasKicks = true;
     reader.section = reader.last = section;
     return true;
+}
+
+// A header of a table this reader does not know: comma-separated names of lower-case
+// letters, digits and underscores. Anything else where a header belongs is garbage.
+bool IsHeaderLine(const char* line, int length)
+{
+    bool nameEmpty = true;
+    for (int i = 0; i < length; ++i) {
+        char c = line[i];
+        if (c == ',') {
+            if (nameEmpty)
+                return false;
+            nameEmpty = true;
+        } else if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_') {
+            nameEmpty = false;
+        } else {
+            return false;
+        }
+    }
+    return !nameEmpty;
 }
 
 bool ReadLine(Reader& reader, const char* line, int length)
@@ -344,6 +289,10 @@ bool ReadLine(Reader& reader, const char* line, int length)
         return BeginSection(reader, SECTION_CITIES);
     if (Same(line, length, kMatchesHeader))
         return BeginSection(reader, SECTION_MATCHES);
+    if (Same(line, length, kGoalsHeader))
+        return BeginSection(reader, SECTION_GOALS);
+    if (Same(line, length, kKicksHeader))
+        return BeginSection(reader, SECTION_KICKS);
     switch (reader.section) {
     case SECTION_TEAMS:
         return ReadTeamRow(reader, line, length);
@@ -351,8 +300,17 @@ bool ReadLine(Reader& reader, const char* line, int length)
         return ReadCityRow(reader, line, length);
     case SECTION_MATCHES:
         return ReadMatchRow(reader, line, length);
-    default:
-        return false; // a row outside any table
+    case SECTION_GOALS:
+        return ReadGoalRow(reader.data, line, length);
+    case SECTION_KICKS:
+        return ReadKickRow(reader.data, line, length);
+    case SECTION_SKIPPED:
+        return true;
+    default: // a new table begins, or a row stands outside any table
+        if (!IsHeaderLine(line, length))
+            return false;
+        reader.section = SECTION_SKIPPED;
+        return true;
     }
 }
 
@@ -376,7 +334,7 @@ bool ReadTournamentData(const char* text, DWORD size, TournamentData* data)
 {
     if (!text || !data || size > kMaxDataBytes)
         return false;
-    Reader reader = {}; // about 5 KB; no shared state, so any thread may read a file
+    Reader reader = {}; // about 30 KB; no shared state, so any thread may read a file
     DWORD at = 0;
     if (size >= 3 && text[0] == '\xEF' && text[1] == '\xBB' && text[2] == '\xBF')
         at = 3;
@@ -388,7 +346,7 @@ bool ReadTournamentData(const char* text, DWORD size, TournamentData* data)
             return false;
         at = end + 1;
     }
-    if (!TablesComplete(reader))
+    if (!TablesComplete(reader) || !EventsAgreeWithResults(reader.data))
         return false;
     *data = reader.data;
     return true;

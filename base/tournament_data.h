@@ -1,7 +1,8 @@
-// The tournament's facts: 32 teams in 8 groups, the host cities and the 64 matches,
-// read from the data file (data/worldcup2010/worldcup2010.csv, built into base.dll
-// and, with a data address, fetched fresh). One reader serves both, and it takes a
-// file only when every line of it is valid: the widget never shows half a file.
+// The tournament's facts: 32 teams in 8 groups, the host cities, the 64 matches and
+// their goals and shoot-out kicks, read from the data file
+// (data/worldcup2010/worldcup2010.csv, built into base.dll and, with a data address,
+// fetched fresh). One reader serves both, and it takes a file only when every line of
+// it is valid: the widget never shows half a file.
 #pragma once
 
 #include <windows.h>
@@ -95,9 +96,19 @@ struct TournamentData {
     Kick kicks[kMaxKicks];
 };
 
+// A set of matches, bit n - 1 for match n.
+typedef ULONGLONG MatchMask;
+inline MatchMask MatchBit(int number)
+{
+    return number >= 1 && number <= kMatchCount ? 1ULL << (number - 1) : 0;
+}
+const MatchMask kAllMatches = ~0ULL;
+
 // Reads a whole data file (UTF-8, an optional byte-order mark, LF or CRLF line ends).
-// True, with *data filled, only when every line is valid and all three tables are
-// complete; otherwise *data is left as it was.
+// True, with *data filled, only when every line is valid, the teams, cities and
+// matches are complete and the goals and kicks, when the file has them, agree with the
+// results (match_events.h); otherwise *data is left as it was. A table of a later
+// version of the file, under a header this reader does not know, is passed over.
 bool ReadTournamentData(const char* text, DWORD size, TournamentData* data);
 
 // The data built into base.dll (RCDATA resource BUILT_IN_DATA_RESOURCE).

@@ -5,6 +5,7 @@
 #include "engine_settings.h"
 #include "network.h"
 #include "settings_dialog.h"
+#include "updater.h"
 #include "wallpaper.h"
 #include "widget_clock.h"
 #include "widget_menu.h"
@@ -40,6 +41,15 @@ void BrowseDay(ULONGLONG day)
     RefreshWidget();
 }
 
+// A click on a match whose score is hidden shows that match's, until the widget ends.
+void Reveal(int number)
+{
+    if (!g_widget->choice.hideScores)
+        return;
+    g_widget->choice.revealed |= MatchBit(number);
+    RefreshWidget();
+}
+
 void ToggleWallpaper(void)
 {
     if (CustomWallpaperIsOn())
@@ -60,9 +70,27 @@ void RunPreferenceCommand(WORD command)
         chosen.layer = command - CMD_LAYER_FIRST;
     else if (command == CMD_LOCK)
         chosen.locked = !chosen.locked;
+    else if (command >= CMD_GOAL_BALLOONS_FIRST && command < CMD_GOAL_BALLOONS_FIRST + GOAL_BALLOONS_COUNT)
+        chosen.goalBalloons = command - CMD_GOAL_BALLOONS_FIRST;
+    else if (command == CMD_HIDE_SCORES)
+        chosen.hideScores = !chosen.hideScores;
     else
         return;
     ChoosePreferences(chosen);
+}
+
+// A team's item names it by its place in the data the menu was built from; a download
+// while the menu was open may have brought the teams in another order: the same team
+// is looked up by its code in the data in use.
+WORD SameTeamNow(WORD command, const Team* shown)
+{
+    if (command < CMD_TEAM_FIRST || command >= CMD_TEAM_FIRST + kTeamCount)
+        return command;
+    for (int team = 0; team < kTeamCount; ++team) {
+        if (!lstrcmpA(g_widget->data.teams[team].code, shown[command - CMD_TEAM_FIRST].code))
+            return static_cast<WORD>(CMD_TEAM_FIRST + team);
+    }
+    return 0;
 }
 
 } // namespace
@@ -73,6 +101,7 @@ void ApplyPreferences(void)
     g_widget->choice.hasFavourite = chosen.favourite != kNoTeam;
     g_widget->choice.favourite = chosen.favourite;
     g_widget->choice.reminderLead = chosen.reminderMinutes * kTicksPerMinute;
+    g_widget->choice.hideScores = chosen.hideScores;
     UseComputersZone(chosen.computersZone);
     SetWidgetLayer(g_widget->window, chosen.layer);
     SetWidgetOpacity(g_widget->window, chosen.opacity);
@@ -99,6 +128,8 @@ void RunWidgetCommand(WORD command)
         ShowPage(command - CMD_PAGE_FIRST);
     } else if (command >= CMD_SKIN_FIRST && command < CMD_SKIN_FIRST + kSkinCount) {
         UseSkin(command - CMD_SKIN_FIRST);
+    } else if (command > CMD_REVEAL_FIRST && command <= CMD_REVEAL_FIRST + kMatchCount) {
+        Reveal(command - CMD_REVEAL_FIRST);
     } else {
         RunPreferenceCommand(command);
     }
@@ -124,6 +155,15 @@ void RunWidgetCommand(WORD command)
     case CMD_SETTINGS:
         OpenSettingsDialog(g_widget->module, &g_widget->data, g_widget->preferences, ChoosePreferences);
         break;
+    case CMD_DOWNLOAD_NOW:
+        RequestDownload();
+        break;
+    case CMD_UPDATE_CHECK:
+        RequestUpdateCheck();
+        break;
+    case CMD_UPDATE_INSTALL:
+        InstallPendingUpdate();
+        break;
     }
 }
 
@@ -138,11 +178,15 @@ void BringIntoView(void)
 
 void ShowWidgetMenu(POINT at)
 {
-    WCHAR source[kNetworkTextUnits];
+    WCHAR source[kNetworkTextUnits], updates[kNetworkTextUnits];
     DescribeDataSource(source, kNetworkTextUnits);
+    DescribeUpdates(updates, kNetworkTextUnits);
     WidgetMenuState state = { g_widget->choice.page, g_widget->view.previousDay != 0, g_widget->view.nextDay != 0,
-                              g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, source };
-    WORD command = ChooseFromWidgetMenu(g_widget->window, at, state);
+                              g_widget->skin, CustomWallpaperIsOn(), &g_widget->data, g_widget->preferences, source,
+                              DataAddressIsSet(), updates, UpdaterBuiltIn(), UpdateIsPending() };
+    Team shown[kTeamCount];
+    CopyMemory(shown, g_widget->data.teams, sizeof(shown));
+    WORD command = SameTeamNow(ChooseFromWidgetMenu(g_widget->window, at, state), shown);
     ReturnToLayer(g_widget->window);
     if (command)
         RunWidgetCommand(command);

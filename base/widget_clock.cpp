@@ -171,6 +171,11 @@ void StartWidgetClock(const WCHAR* commandLine)
     s_speed = s_replaying ? ParseReplaySpeed(commandLine) : 1;
 }
 
+bool ReplayRunning(void)
+{
+    return s_replaying;
+}
+
 ULONGLONG WidgetNow(void)
 {
     ULONGLONG real = RealNow();

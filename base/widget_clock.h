@@ -20,6 +20,9 @@ ULONGLONG ParseReplaySpeed(const WCHAR* commandLine);
 // functions below.
 void StartWidgetClock(const WCHAR* commandLine);
 ULONGLONG WidgetNow(void);
+// True while a replay runs: goals then count from their estimated moments, not as
+// soon as the data hold them.
+bool ReplayRunning(void);
 // The real milliseconds until the widget's clock reaches `moment`, rounded up; 0 once
 // it has.
 ULONGLONG RealMsUntil(ULONGLONG moment);

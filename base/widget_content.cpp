@@ -1,6 +1,7 @@
 #include "widget_content.h"
 
 #include "group_standings.h"
+#include "live_score.h"
 #include "widget_clock.h"
 #include "widget_texts.h"
 
@@ -25,6 +26,7 @@ struct Builder {
     ULONGLONG today;
     ULONGLONG nightEnds; // today's 06:00: until then the evening before is still on
     WidgetView* view;
+    MatchMask hidden;                    // results the user keeps hidden
     const Match* byKickoff[kMatchCount]; // in order of kick-off, then number
 };
 
@@ -44,8 +46,8 @@ ViewLine* AddLine(Builder& b, LineStyle style, BYTE column = 0)
 // Does the match name the user's team at this moment?
 bool IsMine(const Builder& b, const Match& match)
 {
-    return b.choice.hasFavourite && (ShownTeam(b.data, match, true, b.now) == b.choice.favourite ||
-                                     ShownTeam(b.data, match, false, b.now) == b.choice.favourite);
+    return b.choice.hasFavourite && (ShownTeam(b.data, match, true, b.now, b.hidden) == b.choice.favourite ||
+                                     ShownTeam(b.data, match, false, b.now, b.hidden) == b.choice.favourite);
 }
 
 void ChangeAt(Builder& b, ULONGLONG moment)
@@ -68,6 +70,28 @@ void ChangeAtZoneShift(Builder& b, ULONGLONG until)
         (at == before ? early : late) = middle;
     }
     ChangeAt(b, late);
+}
+
+// A replay's running scores change at the goals' and kicks' moments, and where extra
+// time and a shoot-out begin.
+void ChangeAtGoals(Builder& b)
+{
+    if (!ReplayRunning() || !b.data.hasGoals)
+        return;
+    for (int i = 0; i < b.data.goalCount; ++i) {
+        const Goal& goal = b.data.goals[i];
+        if (goal.match >= 1 && goal.match <= kMatchCount)
+            ChangeAt(b, GoalMoment(b.data.matches[goal.match - 1], goal));
+    }
+    for (int i = 0; i < b.data.kickCount; ++i) {
+        const Kick& kick = b.data.kicks[i];
+        if (kick.match >= 1 && kick.match <= kMatchCount)
+            ChangeAt(b, KickMoment(b.data.matches[kick.match - 1], kick));
+    }
+    for (int n = kFirstKnockoutMatch; n <= kMatchCount; ++n) {
+        ChangeAt(b, ExtraTimeBegins(b.data.matches[n - 1]));
+        ChangeAt(b, ShootoutBegins(b.data.matches[n - 1]));
+    }
 }
 
 void SortByKickoff(Builder& b)
@@ -113,7 +137,8 @@ void AddMatchLine(Builder& b, const Match& match, bool withDate, bool withCity)
     } else {
         AppendClock(line->cell[0], local);
     }
-    AppendTeams(line->cell[1], b.data, match, b.now);
+    AppendTeams(line->cell[1], b.data, match, b.now, b.hidden);
+    line->match = match.number;
     MatchState state = MatchStateAt(match, b.now);
     if (withCity) {
         AppendText(line->cell[2], b.data.cities[match.city].name);
@@ -121,7 +146,7 @@ void AddMatchLine(Builder& b, const Match& match, bool withDate, bool withCity)
         AddCountdown(b, line->cell[2], match.kickoff);
         line->mark = MARK_LIVE;
     } else {
-        AppendResult(line->cell[2], match, b.now);
+        AppendResult(line->cell[2], b.data, match, b.now, b.hidden);
     }
     if (state == MATCH_UNDER_WAY)
         line->mark = MARK_LIVE;
@@ -237,7 +262,7 @@ void AddChampion(Builder& b)
 {
     ViewLine* line = AddLine(b, LINE_HEADLINE);
     int champion = MatchWinner(b.data.matches[kMatchCount - 1]);
-    if (champion == kNoTeam) {
+    if (champion == kNoTeam || (b.hidden & MatchBit(kMatchCount))) {
         AppendText(line->cell[0], kTournamentOver);
         return;
     }
@@ -319,6 +344,18 @@ void AddCollapsed(Builder& b)
     AddMyNextMatch(b);
 }
 
+// The draw's order: the teams' order in the data.
+void SortByDraw(Standing* table)
+{
+    for (int i = 1; i < kTeamsPerGroup; ++i) {
+        Standing moving = table[i];
+        int j = i;
+        for (; j > 0 && table[j - 1].team > moving.team; --j)
+            table[j] = table[j - 1];
+        table[j] = moving;
+    }
+}
+
 void AddGroupsPage(Builder& b)
 {
     for (int group = 0; group < kGroupCount; ++group) {
@@ -332,17 +369,26 @@ void AddGroupsPage(Builder& b)
         Standing table[kTeamsPerGroup];
         GroupStandings(b.data, group, b.now, table);
         bool complete = GroupComplete(b.data, group, b.now);
+        // A hidden result would show in the order and the numbers: the draw's order then.
+        bool secret = GroupHidden(b.data, group, b.now, b.hidden);
+        if (secret)
+            SortByDraw(table);
         for (int place = 0; place < kTeamsPerGroup; ++place) {
             const Standing& s = table[place];
             ViewLine* row = AddLine(b, LINE_TABLE_ROW, column);
             AppendText(row->cell[0], b.data.teams[s.team].name);
             AppendNumber(row->cell[1], static_cast<unsigned>(s.played));
-            AppendNumber(row->cell[2], static_cast<unsigned>(s.goalsFor));
-            AppendText(row->cell[2], L"\x2013");
-            AppendNumber(row->cell[2], static_cast<unsigned>(s.goalsAgainst));
-            AppendSigned(row->cell[3], s.goalsFor - s.goalsAgainst);
-            AppendNumber(row->cell[4], static_cast<unsigned>(s.points));
-            if (complete && place < 2)
+            if (secret) {
+                for (int cell = 2; cell < kLineCells; ++cell)
+                    AppendText(row->cell[cell], L"?");
+            } else {
+                AppendNumber(row->cell[2], static_cast<unsigned>(s.goalsFor));
+                AppendText(row->cell[2], L"\x2013");
+                AppendNumber(row->cell[2], static_cast<unsigned>(s.goalsAgainst));
+                AppendSigned(row->cell[3], s.goalsFor - s.goalsAgainst);
+                AppendNumber(row->cell[4], static_cast<unsigned>(s.points));
+            }
+            if (complete && place < 2 && !secret)
                 row->mark = MARK_QUALIFIED;
             row->mine = b.choice.hasFavourite && s.team == b.choice.favourite;
         }
@@ -364,12 +410,17 @@ void AddKnockoutPage(Builder& b)
 
 } // namespace
 
+MatchMask HiddenMatches(const ViewChoice& choice)
+{
+    return choice.hideScores ? ~choice.revealed : 0;
+}
+
 void BuildWidgetView(const TournamentData& data, ULONGLONG now, const ViewChoice& choice, WidgetView* view)
 {
     view->lineCount = 0;
     view->nextChange = kNever;
     ULONGLONG today = LocalDayNumber(now);
-    Builder b = { data, choice, now, today, LocalDayHour(today, kNightEndsHour), view, {} };
+    Builder b = { data, choice, now, today, LocalDayHour(today, kNightEndsHour), view, HiddenMatches(choice), {} };
     SortByKickoff(b);
 
     // Every moment at which some page reads differently, whichever is shown: the
@@ -383,6 +434,7 @@ void BuildWidgetView(const TournamentData& data, ULONGLONG now, const ViewChoice
         ChangeAt(b, match.kickoff);
         ChangeAt(b, MatchEnd(match));
     }
+    ChangeAtGoals(b);
 
     // The day arrows lead from match day to match day.
     view->shownDay = choice.day ? choice.day : b.today;

@@ -37,6 +37,7 @@ struct ViewLine {
     BYTE column; // 0, or 1 for the right-hand column of the group page
     BYTE mark;   // LineMark
     bool mine;   // about the user's favourite team
+    BYTE match;  // a match line's match number; 0 for other lines
     WCHAR cell[kLineCells][kCellUnits];
 };
 
@@ -48,7 +49,12 @@ struct ViewChoice {
     bool hasFavourite;      // the user chose a team, `favourite`, whose lines stand out
     int favourite;
     ULONGLONG reminderLead; // how long before a kick-off the reminder comes; 0 for none
+    bool hideScores;        // results stay "?:?" until the user clicks the match's line,
+    MatchMask revealed;     // which these are
 };
+
+// The matches whose results the view keeps hidden.
+MatchMask HiddenMatches(const ViewChoice& choice);
 
 struct WidgetView {
     int lineCount;

@@ -42,6 +42,12 @@ enum WidgetCommand : WORD {
     CMD_LAYER_FIRST = 1080, // + a WidgetLayer
     CMD_LOCK = 1090,       // lock or unlock the widget's place
     CMD_SETTINGS = 1091,   // the settings dialog
+    CMD_DOWNLOAD_NOW = 1092, // a download of the data file now
+    CMD_GOAL_BALLOONS_FIRST = 1095, // + a GoalBalloons
+    CMD_HIDE_SCORES = 1098,         // hide or show the scores
+    CMD_UPDATE_CHECK = 1100,   // check for updates now
+    CMD_UPDATE_INSTALL = 1101, // start the Loader, which installs the pending package
+    CMD_REVEAL_FIRST = 1200,        // + a match's number: show that match's hidden score
 };
 
 struct ArrowPlace {

@@ -1,6 +1,6 @@
 // The widget's own menu (its right click): the pages, the match days, the skin, the
 // wallpaper, the favourite team, the layer and the lock, each marked as it stands now;
-// the settings dialog; and where the data come from.
+// the settings dialog; the updates; a download now; and where the data come from.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +16,10 @@ struct WidgetMenuState {
     const TournamentData* data; // the teams, for "Моя команда"
     Preferences preferences;
     const WCHAR* dataSource;    // where the data come from, shown disabled
+    bool dataAddress;           // a data address is set: "Обновить сейчас" can ask
+    const WCHAR* updates;       // the updates' state, shown disabled
+    bool canCheckUpdates;       // the build has an updater
+    bool updatePending;         // a package waits: it can be installed now
 };
 
 // Shows the menu at `at` (screen pixels) for `widget` and gives the chosen command

@@ -24,6 +24,11 @@ POINT s_grabbed;
 int s_layer;              // WidgetLayer
 DWORD s_opacity = 100;    // percent
 bool s_mouseOver;         // the window is opaque until the mouse leaves it
+// The place the user chose: stored, or where a drag ended. While no monitor shows the
+// widget there (a laptop undocked), it stands elsewhere and that place is kept, not
+// saved over, and taken again once a monitor shows it.
+POINT s_userPlace;
+bool s_userPlaceAway;
 
 BYTE Alpha(void)
 {
@@ -54,6 +59,31 @@ RECT WorkAreaFor(const RECT& area)
     if (!GetMonitorInfoW(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST), &monitor))
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
     return monitor.rcWork;
+}
+
+// Some monitor shows a part of a widget of this size at `place`.
+bool Shown(POINT place, SIZE size)
+{
+    RECT area = { place.x, place.y, place.x + size.cx, place.y + size.cy };
+    return MonitorFromRect(&area, MONITOR_DEFAULTTONULL) != nullptr;
+}
+
+POINT WindowPlace(HWND window)
+{
+    RECT bounds = {};
+    GetWindowRect(window, &bounds);
+    return POINT{ bounds.left, bounds.top };
+}
+
+// The system suggests the window's rectangle at the new DPI: on a desktop, and within
+// a quarter of the widget's own new size (its lines round a pixel each).
+bool LikeTheSystems(const RECT& suggested, SIZE size)
+{
+    LONGLONG width = static_cast<LONGLONG>(suggested.right) - suggested.left;
+    LONGLONG height = static_cast<LONGLONG>(suggested.bottom) - suggested.top;
+    return suggested.left > -kFarthest && suggested.left < kFarthest && suggested.top > -kFarthest &&
+           suggested.top < kFarthest && 4 * width > 3 * size.cx && 4 * width < 5 * size.cx &&
+           4 * height > 3 * size.cy && 4 * height < 5 * size.cy;
 }
 
 } // namespace
@@ -87,10 +117,15 @@ POINT KeptOnScreen(LONG left, LONG top, SIZE size)
 
 void KeepOnScreen(HWND window, SIZE size)
 {
-    RECT bounds;
-    GetWindowRect(window, &bounds);
-    POINT place = KeptOnScreen(bounds.left, bounds.top, size);
-    if (place.x != bounds.left || place.y != bounds.top)
+    POINT now = WindowPlace(window), at = now;
+    if (at.x == s_userPlace.x && at.y == s_userPlace.y && !Shown(at, size)) {
+        s_userPlaceAway = true; // its monitor went away
+    } else if (s_userPlaceAway && Shown(s_userPlace, size)) {
+        s_userPlaceAway = false; // and came back
+        at = s_userPlace;
+    }
+    POINT place = KeptOnScreen(at.x, at.y, size);
+    if (place.x != now.x || place.y != now.y)
         SetWindowPos(window, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -99,16 +134,22 @@ POINT StartPlace(SIZE size, UINT dpi)
     DWORD left, top;
     if (ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_LEFT, &left) &&
         ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_TOP, &top) && static_cast<LONG>(left) > -kFarthest &&
-        static_cast<LONG>(left) < kFarthest && static_cast<LONG>(top) > -kFarthest && static_cast<LONG>(top) < kFarthest)
-        return KeptOnScreen(static_cast<LONG>(left), static_cast<LONG>(top), size);
-    RECT work;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    int margin = MulDiv(kScreenMargin, static_cast<int>(dpi), 96);
-    return KeptOnScreen(work.right - size.cx - margin, work.top + margin, size);
+        static_cast<LONG>(left) < kFarthest && static_cast<LONG>(top) > -kFarthest && static_cast<LONG>(top) < kFarthest) {
+        s_userPlace = POINT{ static_cast<LONG>(left), static_cast<LONG>(top) };
+    } else {
+        RECT work;
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        int margin = MulDiv(kScreenMargin, static_cast<int>(dpi), 96);
+        s_userPlace = POINT{ work.right - size.cx - margin, work.top + margin };
+    }
+    s_userPlaceAway = !Shown(s_userPlace, size);
+    return KeptOnScreen(s_userPlace.x, s_userPlace.y, size);
 }
 
 void SavePlace(HWND window)
 {
+    if (s_userPlaceAway)
+        return; // the stored place is the user's, until a monitor shows it again
     RECT bounds;
     GetWindowRect(window, &bounds);
     WriteSettingDword(SETTINGS_KEY, VALUE_WIDGET_LEFT, static_cast<DWORD>(bounds.left));
@@ -131,6 +172,25 @@ POINT Snapped(POINT place, SIZE size, const RECT& work, int reach)
     else if (place.y + size.cy - work.bottom <= reach && work.bottom - place.y - size.cy <= reach)
         place.y = work.bottom - size.cy;
     return place;
+}
+
+POINT Recentred(const RECT& was, SIZE size)
+{
+    return POINT{ (was.left + was.right - size.cx) / 2, (was.top + was.bottom - size.cy) / 2 };
+}
+
+POINT PlaceForNewDpi(const RECT* suggested, const RECT& was, SIZE size, UINT from, UINT to)
+{
+    if (s_dragging && from && to) {
+        s_grabbed.x = MulDiv(s_grabbed.x, static_cast<int>(to), static_cast<int>(from));
+        s_grabbed.y = MulDiv(s_grabbed.y, static_cast<int>(to), static_cast<int>(from));
+    }
+    POINT place = Recentred(was, size), cursor;
+    if (suggested && LikeTheSystems(*suggested, size))
+        place = POINT{ suggested->left, suggested->top };
+    else if (s_dragging && GetCursorPos(&cursor))
+        place = POINT{ cursor.x - s_grabbed.x, cursor.y - s_grabbed.y };
+    return s_dragging ? place : KeptOnScreen(place.x, place.y, size);
 }
 
 void BeginDrag(HWND window, POINT grabbed)
@@ -162,6 +222,8 @@ void EndDrag(HWND window, SIZE size)
         return;
     s_dragging = false;
     KeepOnScreen(window, size);
+    s_userPlace = WindowPlace(window); // the user's place from now on
+    s_userPlaceAway = false;
     SavePlace(window);
 }
 
@@ -191,6 +253,8 @@ void LeaveTopmost(HWND window)
 
 void ReturnToLayer(HWND window)
 {
+    if (window == s_raised)
+        return; // until the user activates another window (EndRaise)
     if (s_layer != LAYER_TOPMOST && Topmost(window))
         LeaveTopmost(window);
     if (s_layer != LAYER_NORMAL)
@@ -200,8 +264,10 @@ void ReturnToLayer(HWND window)
 
 void SetWidgetLayer(HWND window, int layer)
 {
-    s_layer = layer >= 0 && layer < LAYER_COUNT ? layer : LAYER_DESKTOP;
-    s_raised = nullptr;
+    int wanted = layer >= 0 && layer < LAYER_COUNT ? layer : LAYER_DESKTOP;
+    if (wanted != s_layer)
+        s_raised = nullptr; // a raise belongs to the desktop layer
+    s_layer = wanted;
     // A window not shown yet takes its place in the z-order when it is shown; before,
     // under Wine, a SetWindowPos costs the start some 10 ms.
     if (IsWindowVisible(window))

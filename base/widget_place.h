@@ -13,10 +13,14 @@
 UINT WindowDpi(HWND window);
 // A widget of this size at (left, top), moved inside a visible monitor's work area.
 POINT KeptOnScreen(LONG left, LONG top, SIZE size);
-// Moves the window inside a visible monitor's work area when it is not.
+// Moves the window inside a visible monitor's work area when it is not; back to the
+// user's place once a monitor shows that again.
 void KeepOnScreen(HWND window, SIZE size);
-// The stored place, or the first time the top right of the primary work area.
+// The stored place, or the first time the top right of the primary work area, kept
+// inside a visible monitor's work area.
 POINT StartPlace(SIZE size, UINT dpi);
+// Stores where the window stands, unless it stands elsewhere only because no monitor
+// shows the user's place (a laptop undocked): then the user's place stays stored.
 void SavePlace(HWND window);
 
 // Dragged with the mouse: from the point of the window (client pixels) the button
@@ -26,6 +30,17 @@ void SetPlaceLocked(bool locked);
 void BeginDrag(HWND window, POINT grabbed);
 void DragTo(HWND window, POINT cursor);
 void EndDrag(HWND window, SIZE size);
+
+// After a change of DPI, the place for the widget's new `size`; it stood at `was`.
+// The grabbed point of a drag under way is rescaled from `from` to `to` DPI. The
+// system's suggested rectangle (`suggested`, its own record; null when there is none)
+// gives the place; without one the widget goes where the system would put it: during
+// a drag the grabbed point under the cursor, else its centre kept. Kept on screen
+// unless dragged.
+POINT PlaceForNewDpi(const RECT* suggested, const RECT& was, SIZE size, UINT from, UINT to);
+// `size` about the centre of `was`: the monitor that shows most of the widget still
+// does, so a widget across two monitors of different DPI does not go back and forth.
+POINT Recentred(const RECT& was, SIZE size);
 
 // A place for a widget of `size`, its edges moved onto those of `work` that are
 // within `reach` pixels.
@@ -47,7 +62,7 @@ const UINT_PTR kMouseOverTimer = 2;
 const UINT kMouseOverCheckMs = 250;
 
 // Back in its layer without activating it: the bottom of the z-order on the desktop
-// layer, above the others on the top one.
+// layer, above the others on the top one. A widget raised for a while stays raised.
 void ReturnToLayer(HWND window);
 // Above other windows, and active; on the desktop layer until the user activates
 // another window.

@@ -17,6 +17,25 @@ void JoinCells(const ViewLine& line, WCHAR* text)
     }
 }
 
+// ". Чабалала 55', Маркес 79'": a tooltip's line breaks read as sentences. Cut to
+// the name's room.
+void AppendDetail(const WCHAR* detail, WCHAR* text, int units)
+{
+    if (!detail[0])
+        return;
+    int at = lstrlenW(text);
+    for (int i = -1; (i < 0 || detail[i]) && i < kLineDetailUnits && at + 2 < units; ++i) {
+        if (i < 0 || detail[i] == L'\n') {
+            if (at == 0 || text[at - 1] != L'.') // "0:1 д.в. Иньеста 116'"
+                text[at++] = L'.';
+            text[at++] = L' ';
+        } else {
+            text[at++] = detail[i];
+        }
+    }
+    text[at] = 0;
+}
+
 const WCHAR* ArrowName(WORD command)
 {
     switch (command) {
@@ -42,8 +61,8 @@ void AddArrowItem(const ArrowPlace& arrow, AccessibleItem* items, int capacity, 
 
 } // namespace
 
-int ReadableItems(const WidgetView& view, const WidgetLayout& layout, ReadableNames names, AccessibleItem* items,
-                  int capacity)
+int ReadableItems(const WidgetView& view, const WidgetLayout& layout, const LineDetails& details,
+                  ReadableNames names, AccessibleItem* items, int capacity)
 {
     int count = 0;
     int arrow = 0;
@@ -56,8 +75,10 @@ int ReadableItems(const WidgetView& view, const WidgetLayout& layout, ReadableNa
             lstrcatW(names[i], L", ");
             lstrcatW(names[i], kMyTeamMark);
         }
+        AppendDetail(details.text[i], names[i], ARRAYSIZE(names[i]));
+        WORD command = details.command[i];
         if (count < capacity)
-            items[count] = AccessibleItem{ names[i], layout.line[i], false, 0 };
+            items[count] = AccessibleItem{ names[i], layout.line[i], command != 0, command };
         ++count;
         if (bar && arrow < layout.arrowCount)
             AddArrowItem(layout.arrow[arrow++], items, capacity, &count);

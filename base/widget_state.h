@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "live_score.h"
 #include "preferences.h"
 #include "tournament_data.h"
 #include "widget_content.h"
@@ -27,6 +28,9 @@ struct WidgetState {
     Preferences preferences; // in effect
     bool placed;             // it stands where the user saw it: its place may be saved
     ULONGLONG remindedUntil; // reminders up to this moment have been given
+    ULONGLONG startedAt;     // the widget's start on its clock: no news from before it
+    Announced announced;     // the goals and final whistles told
+    LineDetails details;           // the lines' scorers, for their tooltips and a screen reader
     ReadableNames accessibleNames; // what a screen reader reads
 };
 // On the heap while the widget lives (some 60 KB, which a static would add to the

@@ -45,6 +45,27 @@ const WCHAR kLoserOf[] = L"Проигравший ";
 const WCHAR kReminderIn[] = L"Через ";
 const WCHAR* const kMinuteForms[] = { L" минуту", L" минуты", L" минут" }; // 1, 2-4, 5 and on
 const WCHAR* const kHourForms[] = { L" час", L" часа", L" часов" };
+// A reminder that comes only after its kick-off (the computer slept through the mark).
+const WCHAR kMatchUnderWay[] = L"Матч уже идёт: ";
+const WCHAR kMatchesUnderWay[] = L"Матчи уже идут: ";
+
+// The match as it happens. A running score beside "идёт"; the scorers on a match's
+// tooltip and for a screen reader ("Чабалала 55', Аггер 46' (авт.)", then the kicks);
+// the balloons: "Гол! ЮАР — Мексика 1:0 (Чабалала, 55')", "(Аггер, 46', автогол)",
+// "(Вилья, 59', пен.)", "Матч окончен: ЮАР — Мексика 1:1".
+const WCHAR kHiddenScore[] = L"?:?";
+const WCHAR kRevealHint[] = L"Счёт скрыт: щёлкните по матчу, чтобы увидеть его";
+const WCHAR kOwnGoalMark[] = L" (авт.)";
+const WCHAR kPenaltyMark[] = L" (пен.)";
+const WCHAR kShootoutKicks[] = L"Серия пенальти: ";
+const WCHAR kKickScored[] = L" — забил";
+const WCHAR kKickMissed[] = L" — не забил";
+const WCHAR kScorersHeading[] = L"Голы: ";
+const WCHAR kGoalNews[] = L"Гол! ";
+const WCHAR kOwnGoalNews[] = L", автогол";
+const WCHAR kPenaltyNews[] = L", пен.";
+const WCHAR kMatchOverNews[] = L"Матч окончен: ";
+const WCHAR kMoreNews[] = L"\n…и ещё ";
 
 // The favourite team: what a screen reader hears on its lines, and where the
 // collapsed widget shows its next match ("Матч моей команды, 27 июня").
@@ -66,6 +87,11 @@ const WCHAR kLayerMenu[] = L"Расположение";
 const WCHAR* const kLayerNames[] = { L"На рабочем столе, под окнами", L"Как обычное окно", L"Поверх всех окон" };
 const WCHAR kLockedItem[] = L"Закреплён";
 const WCHAR kSettingsItem[] = L"Настройки…";
+const WCHAR kGoalsMenu[] = L"Голы и счёт";
+const WCHAR* const kGoalBalloonNames[] = { L"Не сообщать о голах", L"Сообщать о голах всех матчей",
+                                           L"Сообщать о голах моей команды" };
+const WCHAR kHideScoresItem[] = L"Скрывать счёт";
+const WCHAR kDownloadNowItem[] = L"Обновить сейчас";
 
 // What pressing an arrow is called, for a screen reader.
 const WCHAR kPressAction[] = L"Нажать";
@@ -98,3 +124,44 @@ const WCHAR kBadDataFile[] = L"Файл данных повреждён"; // a d
 const WCHAR kBuiltInData[] = L"Данные: встроенные";
 const WCHAR kDownloadedData[] = L"Данные: загруженные"; // the file came without a date
 const WCHAR kDataFrom[] = L"Данные от ";
+
+// Updates: the menu's greyed line, its two items and the balloon of a downloaded package.
+const WCHAR kUpdatesNotBuiltIn[] = L"Обновления: не настроены";
+const WCHAR kUpdatesVersion[] = L"Обновления: версия %s";        // the installed version, then:
+const WCHAR kUpdatesLatest[] = L", последняя";
+const WCHAR kUpdatesNoAddress[] = L", адрес обновлений не задан";
+const WCHAR kUpdatesServerOlder[] = L"; на сервере более старая версия %s";
+const WCHAR kUpdatePending[] = L"Обновление %s загружено";
+const WCHAR kCheckForUpdatesItem[] = L"Проверить обновления";
+const WCHAR kInstallUpdateItem[] = L"Установить обновление и перезапустить";
+const WCHAR kUpdateDownloaded[] = L"Загружено обновление %s. Оно будет установлено при следующем запуске виджета.";
+// Why a check failed, after "Обновления: версия 1.2.0; ". A network failure is told
+// as the proxy test's balloon tells it ("нет соединения: сервер недоступен").
+const WCHAR kBadUpdateAddress[] = L"адрес обновлений задан неверно";
+const WCHAR kUpdateDescriptionTooBig[] = L"описание обновления больше 4 КБ";
+const WCHAR kBadUpdateDescription[] = L"описание обновления повреждено: %s"; // one of these:
+const WCHAR* const kDescriptionProblems[] = {
+    L"",                                    // DESCRIPTION_OK
+    L"больше 4 КБ",                         // DESCRIPTION_TOO_BIG
+    L"недопустимый символ",                 // DESCRIPTION_NOT_TEXT
+    L"неизвестный формат",                  // DESCRIPTION_BAD_FORMAT
+    L"строка не вида «поле: значение»",     // DESCRIPTION_BAD_LINE
+    L"неизвестное поле",                    // DESCRIPTION_UNKNOWN_KEY
+    L"поле повторяется",                    // DESCRIPTION_REPEATED_KEY
+    L"нет обязательного поля",              // DESCRIPTION_MISSING_KEY
+    L"неверная версия",                     // DESCRIPTION_BAD_VERSION
+    L"слишком длинный адрес пакета",        // DESCRIPTION_BAD_PACKAGE
+    L"неверный размер пакета",              // DESCRIPTION_BAD_SIZE
+    L"пакет больше 16 МБ",                  // DESCRIPTION_PACKAGE_TOO_BIG
+    L"неверная контрольная сумма",          // DESCRIPTION_BAD_HASH
+    L"неверная запись подписи",             // DESCRIPTION_BAD_SIGNATURE
+    L"подпись не в последней строке",       // DESCRIPTION_NOT_SIGNED
+};
+const WCHAR kBadUpdateSignature[] = L"подпись описания обновления неверна";
+const WCHAR kUpdateCheckUnavailable[] = L"проверка подписи недоступна (ошибка 0x%08lX)";
+const WCHAR kBadPackageAddress[] = L"адрес пакета обновления задан неверно";
+const WCHAR kPackageSizeDiffers[] = L"размер пакета обновления не совпадает с описанием";
+const WCHAR kPackageHashDiffers[] = L"контрольная сумма пакета обновления не совпадает с описанием";
+const WCHAR kNotAnInstallFolder[] = L"виджет запущен не из папки установки";
+const WCHAR kPackageNotWritten[] = L"не удалось сохранить обновление в папке виджета (ошибка %lu)";
+const WCHAR kLoaderNotStarted[] = L"не удалось запустить установку обновления (ошибка %lu)";

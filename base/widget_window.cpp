@@ -7,15 +7,19 @@
 #include "owners.h"
 #include "preferences.h"
 #include "settings_dialog.h"
+#include "system_library.h"
+#include "updater.h"
 #include "wallpaper.h"
 #include "widget_clock.h"
 #include "widget_content.h"
 #include "widget_drawing.h"
 #include "widget_menu.h"
+#include "widget_news.h"
 #include "widget_place.h"
 #include "widget_reading.h"
 #include "widget_state.h"
 #include "widget_texts.h"
+#include "widget_tips.h"
 
 WidgetState* g_widget;
 
@@ -35,28 +39,6 @@ RECT WindowBounds(void)
     RECT bounds;
     GetWindowRect(g_widget->window, &bounds);
     return bounds;
-}
-
-void SendBalloon(const WCHAR* text)
-{
-    COPYDATASTRUCT data = { COPYDATA_BALLOON, static_cast<DWORD>((lstrlenW(text) + 1) * sizeof(WCHAR)),
-                            const_cast<WCHAR*>(text) };
-    SendMessageW(g_widget->tray, WM_COPYDATA, reinterpret_cast<WPARAM>(g_widget->window),
-                 reinterpret_cast<LPARAM>(&data));
-}
-
-// "Через 15 минут: ..." for every mark passed since the last look; with "only my
-// team's" and no team chosen, none.
-void GiveReminders(ULONGLONG now)
-{
-    const Preferences& chosen = g_widget->preferences;
-    ReminderRule rule = { chosen.reminderMinutes, chosen.myTeamOnly ? chosen.favourite : kNoTeam };
-    if (chosen.myTeamOnly && chosen.favourite == kNoTeam)
-        rule.minutes = kReminderOff;
-    WCHAR text[256];
-    if (now > g_widget->remindedUntil && KickoffReminder(g_widget->data, rule, g_widget->remindedUntil, now, text, 256))
-        SendBalloon(text);
-    g_widget->remindedUntil = now;
 }
 
 // Sleeps until what is shown next changes: no wake-up while nothing on it can.
@@ -83,6 +65,52 @@ void ApplySize(void)
         shape.Release(); // the window's once it was set
     g_widget->shapedSize = size;
     g_widget->shapedRadius = radius;
+}
+
+// What each match line says beyond its cells: its scorers so far, or, while its score
+// is hidden, how to see it (a click on the line, or pressing it in a screen reader).
+void DescribeLines(ULONGLONG now)
+{
+    MatchMask hidden = HiddenMatches(g_widget->choice);
+    LineDetails& details = g_widget->details;
+    for (int i = 0; i < g_widget->view.lineCount; ++i) {
+        const ViewLine& line = g_widget->view.lines[i];
+        details.text[i][0] = 0;
+        details.command[i] = 0;
+        if (!line.match || line.match > kMatchCount)
+            continue;
+        const Match& match = g_widget->data.matches[line.match - 1];
+        if (MatchStateAt(match, now) == MATCH_AHEAD)
+            continue;
+        if (hidden & MatchBit(line.match)) {
+            lstrcpynW(details.text[i], kRevealHint, kLineDetailUnits);
+            details.command[i] = static_cast<WORD>(CMD_REVEAL_FIRST + line.match);
+        } else {
+            FormatScorers(g_widget->data, match, now, ReplayRunning(), details.text[i], kLineDetailUnits);
+        }
+    }
+}
+
+// The tooltips follow the lines; the control is made when the mouse first comes.
+void UpdateTips(bool create)
+{
+    MatchTip tips[kMaxLines];
+    int count = 0;
+    for (int i = 0; i < g_widget->view.lineCount; ++i) {
+        if (g_widget->details.text[i][0])
+            tips[count++] = MatchTip{ g_widget->layout.line[i], g_widget->details.text[i] };
+    }
+    SetMatchTips(g_widget->window, tips, count, g_widget->fonts.dpi, create);
+}
+
+// The line under a client point, or -1.
+int LineAt(POINT point)
+{
+    for (int i = 0; i < g_widget->view.lineCount; ++i) {
+        if (PtInRect(&g_widget->layout.line[i], point))
+            return i;
+    }
+    return -1;
 }
 
 bool UseFontsFor(UINT dpi)
@@ -136,6 +164,11 @@ void OnLeftButtonDown(HWND window, LPARAM lParam)
         RunWidgetCommand(command);
         return;
     }
+    int line = LineAt(point);
+    if (line >= 0 && g_widget->details.command[line]) {
+        RunWidgetCommand(g_widget->details.command[line]);
+        return;
+    }
     BeginDrag(window, point);
 }
 
@@ -157,15 +190,35 @@ bool OnSetCursor(HWND window)
     return true;
 }
 
-// The widget keeps its top left corner and takes the new size; the suggested
-// rectangle is not read, as a message from another process may carry any pointer.
-void OnDpiChanged(WPARAM wParam)
+// The system's WM_DPICHANGED (Windows 8.1 on) carries its suggested rectangle as a
+// record the system put on this thread's stack for the call, above the handler's own
+// frame, where every page is there to read. Any other value (a message another
+// program sent or posted) is not read: null.
+const RECT* SystemRecord(LPARAM lParam)
 {
-    UINT dpi = HIWORD(wParam);
+    typedef VOID(WINAPI * StackLimitsFn)(PULONG_PTR, PULONG_PTR);
+    auto limits = SystemFunction<StackLimitsFn>(L"kernel32.dll", "GetCurrentThreadStackLimits");
+    ULONG_PTR at = static_cast<ULONG_PTR>(lParam), frame = reinterpret_cast<ULONG_PTR>(&at), low = 0, high = 0;
+    if (limits)
+        limits(&low, &high);
+    if (at <= frame || high < sizeof(RECT) || at > high - sizeof(RECT) || at % sizeof(LONG))
+        return nullptr;
+    return reinterpret_cast<const RECT*>(at);
+}
+
+// Laid out at the new DPI and placed as the system suggests, in one move: a widget
+// that first grew where it stood could end up mostly on the other monitor again.
+void OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    UINT dpi = HIWORD(wParam), before = g_widget->fonts.dpi;
+    RECT was = WindowBounds();
     if (dpi < kLowestDpi || dpi > kHighestDpi || !UseFontsFor(dpi))
         return;
+    LayOutWidget(g_widget->view, g_widget->fonts, &g_widget->layout);
+    const SIZE& size = g_widget->layout.size;
+    POINT place = PlaceForNewDpi(SystemRecord(lParam), was, size, before, dpi);
+    SetWindowPos(g_widget->window, nullptr, place.x, place.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     RefreshWidget();
-    KeepOnScreen(g_widget->window, g_widget->layout.size);
 }
 
 // The engine's host messages from the tray window.
@@ -214,9 +267,21 @@ void TakeNetworkReports(void)
     }
 }
 
+// What the updater's worker found (the message carries nothing): its state for the
+// menu, and a balloon for a package downloaded just now.
+void TakeUpdateReports(void)
+{
+    WCHAR balloon[kNetworkTextUnits];
+    while (TakeUpdateReport(balloon)) {
+        if (balloon[0])
+            SendBalloon(balloon);
+    }
+}
+
 int ProvideAccessibleItems(HWND, AccessibleItem* items, int capacity)
 {
-    return ReadableItems(g_widget->view, g_widget->layout, g_widget->accessibleNames, items, capacity);
+    return ReadableItems(g_widget->view, g_widget->layout, g_widget->details, g_widget->accessibleNames, items,
+                         capacity);
 }
 
 LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -233,6 +298,8 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         OnLeftButtonDown(window, lParam);
         return 0;
     case WM_MOUSEMOVE:
+        if (!MatchTipsWindow())
+            UpdateTips(true);
         NoticeMouseOver(window);
         DragTo(window, ClientPoint(lParam));
         return 0;
@@ -260,7 +327,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
             CheckMouseOver(window);
         return 0;
     case WM_TIMECHANGE:
-        g_widget->remindedUntil = WidgetNow(); // no reminders for the hours the clock skipped
+        SkipRemindersTo(WidgetNow());          // no reminders for the hours the clock skipped
         ForgetZoneRules();                     // the zone may have changed too
         RefreshWidget();
         return 0;
@@ -283,13 +350,16 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         KeepBelow(window, reinterpret_cast<WINDOWPOS*>(lParam));
         break;
     case WM_DPICHANGED:
-        OnDpiChanged(wParam);
+        OnDpiChanged(wParam, lParam);
         return 0;
     case WM_WIDGET_TO_BOTTOM:
         ReturnToLayer(g_widget->window);
         return 0;
     case WM_NETWORK_REPORT:
         TakeNetworkReports();
+        return 0;
+    case WM_UPDATE_REPORT:
+        TakeUpdateReports();
         return 0;
     case WM_GETOBJECT:
         return AnswerAccessibilityRequest(window, wParam, lParam, ProvideAccessibleItems);
@@ -302,6 +372,7 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         EndDrag(window, g_widget->layout.size); // a drag or a raise of this window ends with it
         EndRaise(window);
         ReleaseAccessibility(window);
+        DestroyMatchTips();
         return 0;
     case WM_ENGINE_TRAY_DBLCLK:
     case WM_ENGINE_WALLPAPER_OFF:
@@ -322,9 +393,11 @@ LRESULT CALLBACK WidgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 void RefreshWidget(void)
 {
     ULONGLONG now = WidgetNow();
-    GiveReminders(now);
+    GiveNews(now);
     BuildWidgetView(g_widget->data, now, g_widget->choice, &g_widget->view);
     LayOutWidget(g_widget->view, g_widget->fonts, &g_widget->layout);
+    DescribeLines(now);
+    UpdateTips(false);
     ApplySize();
     InvalidateRect(g_widget->window, nullptr, FALSE);
     NotifyAccessibleContentChanged(g_widget->window);
@@ -341,7 +414,6 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
     }
     g_widget->tray = trayWindow;
     g_widget->data = data;
-    g_widget->remindedUntil = WidgetNow();
     lstrcpynW(g_widget->picturePath, installFolder, MAX_PATH);
     if (lstrlenW(g_widget->picturePath) + lstrlenW(kPictureName) < MAX_PATH)
         lstrcatW(g_widget->picturePath, kPictureName);
@@ -352,6 +424,7 @@ HWND CreateWidgetWindow(HINSTANCE module, HWND trayWindow, const WCHAR* installF
     ReadSettingDword(SETTINGS_KEY, VALUE_WIDGET_SKIN, &skin);
     g_widget->skin = skin < static_cast<DWORD>(kSkinCount) ? static_cast<int>(skin) : 0;
     g_widget->preferences = ReadPreferences(SETTINGS_KEY, g_widget->data);
+    StartNews(WidgetNow());
 
     g_widget->module = module;
     WNDCLASSEXW windowClass = {};
@@ -404,7 +477,7 @@ void SetWidgetData(const TournamentData& data)
     g_widget->preferences = ReadPreferences(SETTINGS_KEY, g_widget->data); // the team by its code
     ApplyPreferences();
     RefreshWidget();
-    ShowPreferencesInDialog(g_widget->preferences);
+    ShowNewDataInDialog(g_widget->preferences);
 }
 
 void DestroyWidgetWindow(void)

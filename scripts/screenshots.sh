@@ -120,6 +120,20 @@ drive command 1091 && place=$(drive dialog 209 | tr -d '\r') && sleep 0.7 &&
 stop_widget
 "$WINE64" reg delete 'HKCU\Software\Morvane\Tessmark' /v favourite_team /f >/dev/null 2>&1
 
+# The final as it happens, replayed from 00:51 on 12 July at 60 times the speed:
+# Иньеста's goal (00:53 on the widget's clock) comes as a balloon, then the final's
+# line shows its scorer on its tooltip. The right half of the screen holds both.
+start_widget /date=2010-07-12T00:51 /speed=60
+sleep 3
+import -window root -crop 480x768+544+0 +repage -strip -define png:compression-level=9 "$root/docs/widget-live.png" &&
+    echo "docs/widget-live.png"
+sleep 8 # the balloon goes
+drive hoverline "22:30 Нидерланды" && place=$(drive place | tr -d '\r') && sleep 0.7 &&
+    IFS='x+' read -r w h x y <<<"$place" &&
+    import -window root -crop "$((w + 16))x$((h + 70))+$((x - 8))+$((y - 8))" +repage -strip \
+        -define png:compression-level=9 "$root/docs/widget-scorers.png" && echo "docs/widget-scorers.png"
+stop_widget
+
 start_widget /date=2010-06-22T21:00
 drive menu && shoot tray-menu.png && drive close
 drive proxy && shoot proxy-automatic.png

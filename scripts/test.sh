@@ -15,4 +15,4 @@ ensure_prefix
 "$WINE64" "$build/bin/quornel_drive.exe" hold >/dev/null 2>&1 &
 "$WINE64" cmd /c exit >/dev/null 2>&1
 
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 180
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --timeout 180 "$@" # e.g. -R Cadence

@@ -3,11 +3,15 @@
 
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# Without Wine's menu builder: started for every shortcut a setup makes, it writes a
+# desktop entry into the Linux user's home and maps the shortcut's target for its icon,
+# so that a setup run right after could not delete that Loader (a test's first install
+# left its Loader behind under load).
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 export WINEDEBUG="${WINEDEBUG:--all}"
 
 QUORNEL_PACKAGES="cmake make python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-wine wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest nsis"
+wine wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest nsis openssl"
 # The MSVC-mode check's tools (tests/msvc/), installed apart: without them only that
 # check and the end-to-end run against its programs are skipped. LLVM 14, which the
 # check was set up with, where the release has it; else the release's own LLVM
@@ -88,8 +92,9 @@ build_tree() {
     local root build
     root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
     build=$1
+    # The tests' throwaway update key, made in the build folder (never for a release).
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DQUORNEL_UPDATE_TEST_KEY=ON >/dev/null
     cmake --build "$build" -j"$(nproc)"
 }
 

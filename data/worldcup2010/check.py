@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Re-verify the three tables of worldcup2010.csv in this folder (teams, cities, matches).
+"""Re-verify the teams, cities and matches of worldcup2010.csv in this folder (check_goals.py
+checks its goals and shoot-out kicks).
 
 Standard library only. Run: python3 check.py
 Prints one line per check and ends with exit status 1 if any check failed.
@@ -39,7 +40,7 @@ def read(name):
     """One table of worldcup2010.csv: the rows from its header line to the next blank line."""
     with open(os.path.join(HERE, 'worldcup2010.csv'), encoding='utf-8', newline='') as f:
         lines = f.read().split('\n')
-    header = {'teams.csv': 'code,', 'cities.csv': 'city_en,', 'matches.csv': 'num,'}[name]
+    header = {'teams.csv': 'code,', 'cities.csv': 'city_en,', 'matches.csv': 'num,stage,'}[name]
     start = next(i for i, line in enumerate(lines) if line.startswith(header))
     end = next((i for i in range(start, len(lines)) if lines[i] == ''), len(lines))
     rows = list(csv.reader(lines[start:end]))

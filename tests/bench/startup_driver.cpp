@@ -8,7 +8,11 @@
 // "PAIRED key bare floor" for ours: the medians of the per-round ratios ours/bare
 // and ours/floor. The waterfall mode
 // times the moments of each start of the Host, the floor tray, the Loader and the
-// floor launcher and prints them as markdown tables, each line after "WATERFALL ".
+// floor launcher and prints them as markdown tables, each line after "WATERFALL ";
+// the Host with the real engine starts right before or after the Host with the
+// stand-in engine, in turns, and "ENGINE_START stand-in real ratio q1 q3 rounds" gives
+// the engine's start (medians, ms), the median of the per-round ratios real/stand-in
+// and the quartiles of those ratios.
 //
 //   bench_startup [--rounds N]          the timed runs (default 25 rounds)
 //   bench_startup --waterfall N         the moments of N starts of each
@@ -62,6 +66,17 @@ double Median(std::vector<double> values)
 double Minimum(const std::vector<double>& values)
 {
     return *std::min_element(values.begin(), values.end());
+}
+
+// The value below which `share` (0 to 1) of the values lie, between neighbours.
+double Quantile(std::vector<double> values, double share)
+{
+    std::sort(values.begin(), values.end());
+    double at = share * static_cast<double>(values.size() - 1);
+    size_t below = static_cast<size_t>(at);
+    if (below + 1 >= values.size())
+        return values.back();
+    return values[below] + (at - static_cast<double>(below)) * (values[below + 1] - values[below]);
 }
 
 // One timed start and its clean end; negative when either failed.
@@ -256,7 +271,8 @@ void PrintHostWaterfall(const Moments& ours, const Moments& floor)
 // The same Host with the stand-in engine and with the real one, seen from outside:
 // the step from the icon in the notification area to the loop taking messages is
 // the engine's start (RunQuornel, then the Host's redraw of the engine window).
-void PrintEngineWaterfall(const Moments& standin, const Moments& widget)
+// `ratios`: the real engine's start over the stand-in's within each round.
+void PrintEngineWaterfall(const Moments& standin, const Moments& widget, const std::vector<double>& ratios)
 {
     static const Row moments[] = {
         { kCreated, "process created", "outside" },
@@ -282,8 +298,16 @@ void PrintEngineWaterfall(const Moments& standin, const Moments& widget)
     PrintMs(b);
     PrintDifference(b, a);
     printf("\n");
-    if (a > 0 && b > 0)
-        printf("ENGINE_START %.1f %.1f %.2f\n", a, b, b / a);
+    if (a > 0 && b > 0 && !ratios.empty()) {
+        printf("WATERFALL\n");
+        printf("WATERFALL The engine's start, real/stand-in, within each of %d rounds: median %.2f, middle half "
+               "%.2f–%.2f, all %.2f–%.2f.\n",
+               static_cast<int>(ratios.size()), Median(ratios), Quantile(ratios, 0.25), Quantile(ratios, 0.75),
+               Minimum(ratios), Quantile(ratios, 1));
+        // The medians of each, then the median of the per-round ratios and its middle half.
+        printf("ENGINE_START %.1f %.1f %.2f %.2f %.2f %d\n", a, b, Median(ratios), Quantile(ratios, 0.25),
+               Quantile(ratios, 0.75), static_cast<int>(ratios.size()));
+    }
 }
 
 // The Loader's start beside the floor launcher's: both start the same Host.
@@ -324,10 +348,24 @@ int RunWaterfall(int rounds)
     for (int i = 0; i < count; ++i)
         moments[i].program = programs[i];
 
+    // The real engine's start over the stand-in's, round by round: the two start one
+    // right after the other, in turns either way round, so that neither always meets
+    // the file cache the other left (the real engine loads more system DLLs).
+    std::vector<double> engineRatios;
     int failures = 0;
     for (int round = 0; round <= rounds; ++round) {
-        for (int i = 0; i < count; ++i) {
-            Moments& one = moments[(round + i) % count];
+        int order[count], n = 0;
+        for (int i = 0; i < count - 1; ++i) {
+            int which = (round + i) % (count - 1);
+            if (which == 0 && round % 2)
+                order[n++] = 4;
+            order[n++] = which;
+            if (which == 0 && round % 2 == 0)
+                order[n++] = 4;
+        }
+        double engineStart[2] = { -1, -1 }; // the stand-in's, the real one's
+        for (int which : order) {
+            Moments& one = moments[which];
             double ms[kMilestones];
             bool real = one.program == &kWidgetDirect;
             bool ok = TimeMilestones(real ? widgetDir : dir, *one.program, real ? std::wstring() : stampFile, ms);
@@ -344,13 +382,17 @@ int RunWaterfall(int rounds)
                 if (ms[m] >= 0)
                     one.seen[m].push_back(ms[m]);
             }
+            if ((which == 0 || which == 4) && ms[kLoop] >= 0 && ms[kIconSeen] >= 0)
+                engineStart[which == 4] = ms[kLoop] - ms[kIconSeen];
         }
+        if (engineStart[0] > 0 && engineStart[1] > 0)
+            engineRatios.push_back(engineStart[1] / engineStart[0]);
     }
     PrintHostWaterfall(moments[0], moments[1]);
     printf("WATERFALL\n");
     PrintLoaderWaterfall(moments[2], moments[3]);
     printf("WATERFALL\n");
-    PrintEngineWaterfall(moments[0], moments[4]);
+    PrintEngineWaterfall(moments[0], moments[4], engineRatios);
     return failures ? 1 : 0;
 }
 

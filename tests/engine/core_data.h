@@ -32,6 +32,12 @@ inline std::string BuiltInDataFile()
     return text;
 }
 
+// The file up to its goals table: teams, cities and matches, as before the goals came.
+inline std::string ResultsOnly(const std::string& text)
+{
+    return text.substr(0, text.find("\nnum,period,") + 1);
+}
+
 inline bool Read(const std::string& text, TournamentData* data)
 {
     return ReadTournamentData(text.data(), static_cast<DWORD>(text.size()), data);

@@ -74,6 +74,24 @@ void Settle(HWND window)
     Sleep(300); // the desktop repaints what changed
 }
 
+// The background's colour once the screen shows `expected` (the engine paints when
+// its queue is empty, and the desktop after that: later on a busy machine), or the
+// colour it shows at the end of the wait.
+COLORREF BackgroundBecomes(HWND widget, COLORREF expected)
+{
+    COLORREF seen = BackgroundPixel(widget);
+    WaitUntil([&] { return (seen = BackgroundPixel(widget)) == expected; });
+    return seen;
+}
+
+// The background's colour once the screen shows another than `before`.
+COLORREF BackgroundOtherThan(HWND widget, COLORREF before)
+{
+    COLORREF seen = before;
+    WaitUntil([&] { return (seen = BackgroundPixel(widget)) != before; });
+    return seen;
+}
+
 bool Topmost(HWND window)
 {
     return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
@@ -255,31 +273,31 @@ TEST_F(Widget, OnTheDesktopItRefusesToBeRaisedButTheTrayDoubleClickRaisesItForAW
 TEST_F(Widget, SkinsCycleAndTheChoiceIsRemembered)
 {
     Start(L"widget_skins");
-    COLORREF first = BackgroundPixel(run.widget);
+    COLORREF first = BackgroundOtherThan(run.widget, GetSysColor(COLOR_DESKTOP)); // once it is on the screen
     COLORREF seen[3] = { first };
     for (int i = 1; i <= 3; ++i) {
         SendMessageW(run.tray, WM_COMMAND, IDM_SWITCH_SKIN, 0);
         Settle(run.widget);
         EXPECT_EQ(static_cast<DWORD>(i % 3), StoredDword(VALUE_WIDGET_SKIN));
         if (i < 3)
-            seen[i] = BackgroundPixel(run.widget);
+            seen[i] = BackgroundOtherThan(run.widget, seen[i - 1]);
     }
     EXPECT_NE(seen[0], seen[1]);
     EXPECT_NE(seen[1], seen[2]);
     EXPECT_NE(seen[0], seen[2]);
-    EXPECT_EQ(first, BackgroundPixel(run.widget)) << "three switches lead back to the first skin";
+    EXPECT_EQ(first, BackgroundBecomes(run.widget, first)) << "three switches lead back to the first skin";
 
     SendMessageW(run.tray, WM_COMMAND, IDM_SWITCH_SKIN, 0);
     Restart(L"widget_skins");
-    EXPECT_EQ(seen[1], BackgroundPixel(run.widget)) << "the skin chosen before the restart";
+    EXPECT_EQ(seen[1], BackgroundBecomes(run.widget, seen[1])) << "the skin chosen before the restart";
 
     // A skin number out of range, or of the wrong type, is the first skin.
     WriteDword(SETTINGS_KEY, VALUE_WIDGET_SKIN, 7);
     Restart(L"widget_skins");
-    EXPECT_EQ(first, BackgroundPixel(run.widget));
+    EXPECT_EQ(first, BackgroundBecomes(run.widget, first));
     WriteText(SETTINGS_KEY, VALUE_WIDGET_SKIN, L"2");
     Restart(L"widget_skins");
-    EXPECT_EQ(first, BackgroundPixel(run.widget));
+    EXPECT_EQ(first, BackgroundBecomes(run.widget, first));
 }
 
 TEST_F(Widget, CollapseShowsOnlyTheHeaderAndTheNextMatch)

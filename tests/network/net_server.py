@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """The network tests' servers on 127.0.0.1, Python standard library only: an origin
 (/files/NAME serves ROOT/NAME with its modification time as Last-Modified and
-answers If-Modified-Since with 304; the other paths are hostile answers made from
---data), a forwarding proxy that wants Basic auth fan:vuvuzela, a proxy that closes
+answers If-Modified-Since with 304, both with Cache-Control: max-age=N when asked
+as /files/NAME?max-age=N; /refuse?status=S&retry-after=V answers status S with that
+Retry-After; the other paths are hostile answers made from --data), a forwarding proxy that wants Basic auth fan:vuvuzela, a proxy that closes
 every connection and a dead port. One tab-separated line per request goes to
-ROOT/requests.log. Wine starts a Linux program with /dev/null for its standard
+ROOT/requests.log, with its time (t=, Unix seconds) and its size (bytes=). Wine starts a Linux program with /dev/null for its standard
 streams, so the ports go to ROOT/ports.txt and the program ends when ROOT/stop
 appears, ROOT goes, or after ten minutes."""
 import base64, email.utils, http.client, http.server, os, random, socket, socketserver, sys, threading, time
+import urllib.parse
 
 root, data = sys.argv[1], open(sys.argv[2], "rb").read()
 lock = threading.Lock()
@@ -15,6 +17,7 @@ LOGIN = "Basic " + base64.b64encode(b"fan:vuvuzela").decode()
 
 
 def log(kind, **fields):
+    fields["t"] = "%.3f" % time.time()
     with lock, open(os.path.join(root, "requests.log"), "a", encoding="utf-8") as f:
         f.write(kind + "".join("\t%s=%s" % item for item in fields.items()) + "\n")
 
@@ -66,25 +69,34 @@ class Origin(http.server.BaseHTTPRequestHandler):
             return False
 
     def do_GET(self):
-        log("origin", path=self.path, ims=self.headers.get("If-Modified-Since", ""), via=self.headers.get("Via", ""))
+        size = len(self.raw_requestline) + len(self.headers.as_bytes())
+        log("origin", path=self.path, ims=self.headers.get("If-Modified-Since", ""), via=self.headers.get("Via", ""),
+            bytes=size)
         self.close_connection = True
+        url = urllib.parse.urlsplit(self.path)
+        query = dict(urllib.parse.parse_qsl(url.query))
         if self.path == "/hang":
             time.sleep(600)
         elif self.path == "/slow":  # the head at once, the body a byte a second
             head = ok(data)[: -len(data)]
             self.send(head) and all(self.send(data[i:i + 1]) and not time.sleep(1) for i in range(len(data)))
-        elif self.path.startswith("/files/"):
-            self.serve(os.path.join(root, os.path.basename(self.path)))
+        elif url.path.startswith("/files/"):
+            age = query.get("max-age")
+            self.serve(os.path.join(root, os.path.basename(url.path)),
+                       b"Cache-Control: max-age=%s\r\n" % age.encode() if age else b"")
+        elif url.path == "/refuse":
+            self.send(b"HTTP/1.1 %s Refused\r\nRetry-After: %s\r\nContent-Length: 0\r\n\r\n" % (
+                query.get("status", "503").encode(), query.get("retry-after", "").encode()))
         else:
             self.send(HOSTILE.get(self.path, b"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"))
 
-    def serve(self, path):
+    def serve(self, path, extra=b""):
         body, modified = open(path, "rb").read(), int(os.stat(path).st_mtime)
         since = self.headers.get("If-Modified-Since")
         if since and email.utils.parsedate_to_datetime(since).timestamp() >= modified:
-            return self.send(b"HTTP/1.1 304 Not Modified\r\nContent-Length: 0\r\n\r\n")
+            return self.send(b"HTTP/1.1 304 Not Modified\r\n%sContent-Length: 0\r\n\r\n" % extra)
         stamp = email.utils.formatdate(modified, usegmt=True).encode()
-        self.send(ok(body, extra=b"Last-Modified: " + stamp + b"\r\n"))
+        self.send(ok(body, extra=b"Last-Modified: " + stamp + b"\r\n" + extra))
 
 
 class Proxy(Origin):

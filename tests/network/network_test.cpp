@@ -142,14 +142,16 @@ TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
     EXPECT_EQ(kJune12Text, Field(servers.Lines(L"origin")[4], L"ims"));
 }
 
-// The widget's own menu as it opens: every item's text, read by a thread of the test
-// while the menu's loop runs in the widget's (this) thread, then closed.
-std::vector<std::wstring> WidgetMenuTexts(HWND widget)
+// The widget's own menu as it opens: every item's text (and in `greyed`, whether it
+// is greyed), read by a thread of the test while the menu's loop runs in the widget's
+// (this) thread, then closed.
+std::vector<std::wstring> WidgetMenuTexts(HWND widget, std::vector<bool>* greyed = nullptr)
 {
     struct Reading {
         HWND widget;
         std::vector<std::wstring> texts;
-    } reading = { widget, {} };
+        std::vector<bool> greyed;
+    } reading = { widget, {}, {} };
     HANDLE reader = CreateThread(
         nullptr, 0,
         [](void* parameter) -> DWORD {
@@ -169,8 +171,10 @@ std::vector<std::wstring> WidgetMenuTexts(HWND widget)
             for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
                 wchar_t text[256] = {};
                 GetMenuStringW(menu, i, text, ARRAYSIZE(text), MF_BYPOSITION);
-                if (text[0])
+                if (text[0]) {
                     r->texts.push_back(text);
+                    r->greyed.push_back((GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED) != 0);
+                }
             }
             PostMessageW(r->widget, WM_CANCELMODE, 0, 0);
             return 0;
@@ -179,24 +183,35 @@ std::vector<std::wstring> WidgetMenuTexts(HWND widget)
     SendMessageW(widget, WM_RBUTTONUP, 0, MAKELPARAM(40, 30));
     WaitForSingleObject(reader, kWaitMs);
     CloseHandle(reader);
+    if (greyed)
+        *greyed = reading.greyed;
     return reading.texts;
 }
 
 // The menu's greyed last item: the built-in data, the downloaded file's date in the
 // widget's zone, and a failed download's reason beside it; and the user's team.
+// "Обновить сейчас" just above it, greyed while there is no data address.
 TEST_F(Network, TheMenuSaysWhereTheDataComeFromAndHowFreshTheyAre)
 {
     WriteText(SETTINGS_KEY, VALUE_FAVOURITE_TEAM, L"ESP");
     ASSERT_TRUE(Run());
-    std::vector<std::wstring> texts = WidgetMenuTexts(widget);
-    ASSERT_FALSE(texts.empty());
+    std::vector<bool> greyed;
+    std::vector<std::wstring> texts = WidgetMenuTexts(widget, &greyed);
+    ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(L"Данные: встроенные", texts.back());
+    EXPECT_TRUE(greyed.back());
+    EXPECT_EQ(L"Обновить сейчас", texts[texts.size() - 2]);
+    EXPECT_TRUE(greyed[texts.size() - 2]) << "no data address, nothing to ask";
     EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), L"Моя команда: Испания"));
 
     WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/fresh.csv"));
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(Balloons(1));
-    EXPECT_EQ(L"Данные от 12 июня, 14:00", WidgetMenuTexts(widget).back());
+    texts = WidgetMenuTexts(widget, &greyed);
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(L"Данные от 12 июня, 14:00", texts.back());
+    EXPECT_EQ(L"Обновить сейчас", texts[texts.size() - 2]);
+    EXPECT_FALSE(greyed[texts.size() - 2]);
     WriteText(SETTINGS_KEY, VALUE_DATA_URL, L"http://127.0.0.1:" + std::to_wstring(servers.dead) + L"/files/fresh.csv");
     Send(WM_ENGINE_PROXY_CLOSED);
     ASSERT_TRUE(PumpUntil([&] { return testTray.states.size() == 1; }));
@@ -398,10 +413,7 @@ TEST(NetworkWidget, ShowsTheServersDataAndKeepsIt)
     ASSERT_TRUE(servers.Serve(L"data.csv", DataWithScore("1,3"), kJune12));
     WriteText(SETTINGS_KEY, VALUE_DATA_URL, servers.Url(L"/files/data.csv"));
     auto shows = [](HWND widget, const wchar_t* line, DWORD ms) {
-        return WaitUntil([&] {
-            auto texts = ReadAccessibleTexts(widget);
-            return std::find(texts.begin(), texts.end(), line) != texts.end();
-        }, ms);
+        return WaitUntil([&] { return ReadsLine(ReadAccessibleTexts(widget), line); }, ms);
     };
     HostRun run;
     ASSERT_TRUE(StartWidgetHost(run, L"network_widget_host", L"/date=2010-06-22T21:00"));

@@ -1,6 +1,10 @@
-// The settings store on its own: the wallpaper flag and the registry text helpers,
-// against values as the Host and other software may have stored them.
+// The settings store on its own: the wallpaper flag, the registry text helpers and the
+// proxy settings read and stored, against values as the Host and other software may
+// have stored them; every path closes the key it opened.
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
 
 #include "host/settings_store.h"
 #include "proxy_test_support.h"
@@ -237,6 +241,102 @@ TEST_F(SettingsStore, UnterminatedTextsEndWhereTheirDataEnds)
     EXPECT_TRUE(ReadText(key, VALUE_PROXY_USER, text));
     EXPECT_EQ(L"", text);
     RegCloseKey(key);
+}
+
+// The proxy settings read on every path: the key missing, proxy_type missing or of
+// another type (nothing read), "manual" exactly or anything else, each text there, of
+// another type or missing. The key is closed on each.
+TEST_F(SettingsStore, ProxyReadOnEveryPathClosesItsKeyAndTakesOnlyTexts)
+{
+    ReadUseCustomWallpaper(); // the first open may set up lasting state in the process
+    const DWORD number = 1;
+    const struct {
+        const char* what;
+        std::function<void()> store;
+        BOOL read, manual;
+        BOOL found[PROXY_TEXT_COUNT];
+        const wchar_t* texts[PROXY_TEXT_COUNT];
+    } paths[] = {
+        { "no key", [] {}, FALSE, FALSE, {}, {} },
+        { "no proxy_type", [] { WriteText(PROXY_KEY, VALUE_PROXY_SERVER, L"p:1"); }, FALSE, FALSE, {}, {} },
+        { "proxy_type a DWORD",
+          [&] { WriteRaw(PROXY_KEY, VALUE_PROXY_TYPE, REG_DWORD, &number, sizeof(number)); }, FALSE, FALSE, {}, {} },
+        { "proxy_type expandable",
+          [] { WriteText(PROXY_KEY, VALUE_PROXY_TYPE, PROXY_TYPE_MANUAL, REG_EXPAND_SZ); }, FALSE, FALSE, {}, {} },
+        { "manual, no texts", [] { WriteText(PROXY_KEY, VALUE_PROXY_TYPE, PROXY_TYPE_MANUAL); }, TRUE, TRUE,
+          { FALSE, FALSE, FALSE }, { L"", L"", L"" } },
+        { "manual, the server of another type, the others there",
+          [&] {
+              WriteProxyValues(PROXY_TYPE_MANUAL, L"", L"Логин", L"");
+              WriteRaw(PROXY_KEY, VALUE_PROXY_SERVER, REG_DWORD, &number, sizeof(number));
+          },
+          TRUE, TRUE, { FALSE, TRUE, TRUE }, { L"", L"Логин", L"" } },
+        { "\"Manual\", the password missing",
+          [] {
+              WriteProxyValues(L"Manual", L"proxy:3128", L"u", L"");
+              RegDeleteKeyValueW(HKEY_CURRENT_USER, PROXY_KEY, VALUE_PROXY_PASSWORD);
+          },
+          TRUE, FALSE, { TRUE, TRUE, FALSE }, { L"proxy:3128", L"u", L"" } },
+        { "auto, every text", [] { WriteProxyValues(PROXY_TYPE_AUTO, L"s", L"u", L"p"); }, TRUE, FALSE,
+          { TRUE, TRUE, TRUE }, { L"s", L"u", L"p" } },
+    };
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path.what);
+        DeleteTree(kMorvaneKey);
+        path.store();
+        ProxySettings settings;
+        memset(&settings, 0x55, sizeof(settings)); // garbage that a path must not leave as it was
+        HANDLE slot = FreeHandleSlot();
+        EXPECT_EQ(path.read, ReadProxySettings(&settings));
+        EXPECT_EQ(slot, FreeHandleSlot()) << "the key was left open";
+        EXPECT_TRUE(KeyExists(PROXY_KEY));
+        if (!path.read)
+            continue;
+        EXPECT_EQ(path.manual, settings.manual);
+        for (int i = 0; i < PROXY_TEXT_COUNT; ++i) {
+            EXPECT_EQ(path.found[i], settings.found[i]) << i;
+            EXPECT_STREQ(path.texts[i], settings.text[i]) << i;
+        }
+    }
+}
+
+// Storing writes the mode and the three texts, each cut to 259 characters, and closes
+// the key, whether it was there or not and whatever it held before.
+TEST_F(SettingsStore, ProxyStoreWritesEveryValueAndClosesItsKey)
+{
+    ReadUseCustomWallpaper();
+    for (bool keyThere : { false, true }) {
+        for (BOOL manual : { TRUE, FALSE }) {
+            SCOPED_TRACE(std::string(keyThere ? "over old values" : "no key") + (manual ? ", manual" : ", auto"));
+            DeleteTree(kMorvaneKey);
+            if (keyThere) {
+                const DWORD number = 7;
+                WriteRaw(PROXY_KEY, VALUE_PROXY_TYPE, REG_DWORD, &number, sizeof(number));
+                WriteText(PROXY_KEY, VALUE_PROXY_USER, std::wstring(300, L'o'));
+            }
+            ProxySettings settings = {};
+            settings.manual = manual;
+            for (int i = 0; i < PROXY_TEXT_COUNT; ++i) // unterminated in its buffer
+                for (wchar_t& unit : settings.text[i])
+                    unit = static_cast<wchar_t>(L'a' + i);
+            HANDLE slot = FreeHandleSlot();
+            EXPECT_EQ(ERROR_SUCCESS, StoreProxySettings(&settings));
+            EXPECT_EQ(slot, FreeHandleSlot()) << "the key was left open";
+            RegValue type = ReadValue(PROXY_KEY, VALUE_PROXY_TYPE);
+            EXPECT_EQ(static_cast<DWORD>(REG_SZ), type.type);
+            EXPECT_EQ(manual ? PROXY_TYPE_MANUAL : PROXY_TYPE_AUTO, type.Text());
+            const wchar_t* names[] = { VALUE_PROXY_SERVER, VALUE_PROXY_USER, VALUE_PROXY_PASSWORD };
+            for (int i = 0; i < PROXY_TEXT_COUNT; ++i) {
+                RegValue text = ReadValue(PROXY_KEY, names[i]);
+                EXPECT_EQ(static_cast<DWORD>(REG_SZ), text.type) << i;
+                EXPECT_EQ(520u, text.data.size()) << i; // 259 units and the terminator
+                EXPECT_EQ(std::wstring(259, static_cast<wchar_t>(L'a' + i)), text.Text()) << i;
+            }
+            ProxySettings back;
+            ASSERT_TRUE(ReadProxySettings(&back));
+            EXPECT_EQ(manual, back.manual);
+        }
+    }
 }
 
 } // namespace

@@ -141,4 +141,16 @@ HRESULT InvokeAccessibleChild(HWND window, const std::wstring& name)
     return ended ? *result : E_ABORT;
 }
 
+bool ReadsLine(const std::vector<std::wstring>& texts, const std::wstring& line)
+{
+    for (const std::wstring& text : texts) {
+        if (text.compare(0, line.size(), line) != 0)
+            continue;
+        std::wstring rest = text.substr(line.size());
+        if (rest.empty() || rest.compare(0, 2, L". ") == 0 || (line.back() == L'.' && rest[0] == L' '))
+            return true; // "… 0:1 д.в. Иньеста 116'" has its full stop already
+    }
+    return false;
+}
+
 } // namespace qt

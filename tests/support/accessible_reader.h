@@ -40,6 +40,8 @@ IAccessible* AccessibleClientObject(HWND window);
 std::vector<AccessibleChild> ReadAccessibleChildren(HWND window);
 // Only their names: the widget's lines and buttons as a screen reader says them.
 std::vector<std::wstring> ReadAccessibleTexts(HWND window);
+// Whether `texts` read `line`, alone or followed by its details (the scorers after a full stop).
+bool ReadsLine(const std::vector<std::wstring>& texts, const std::wstring& line);
 // Invokes the default action of the first child named `name`, as a screen reader's
 // "press" does: accDoDefaultAction's result, E_INVALIDARG when no child has that
 // name, E_NOINTERFACE when the window gives no client object, E_ABORT when the

@@ -60,7 +60,7 @@ TestTray::~TestTray()
     DestroyWindow(window);
 }
 
-HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine)
+HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine, const std::wstring& folder)
 {
     auto run = reinterpret_cast<BOOL (*)(QuornelInitParams*, HWND*, Result*)>(
         reinterpret_cast<void*>(GetProcAddress(engine, "RunQuornel")));
@@ -68,7 +68,8 @@ HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine)
     params = QuornelInitParams();
     params.trayWindow = tray;
     lstrcpynW(params.commandLine, commandLine, ARRAYSIZE(params.commandLine));
-    lstrcpynW(params.currentDirectory, BinDir().c_str(), ARRAYSIZE(params.currentDirectory));
+    lstrcpynW(params.currentDirectory, folder.empty() ? BinDir().c_str() : folder.c_str(),
+              ARRAYSIZE(params.currentDirectory));
     Result result = {};
     HWND widget = nullptr;
     if (!run || !run(&params, &widget, &result))
@@ -107,7 +108,20 @@ std::string DataWithScore(const char* score)
 {
     std::string data = SourceFile("data/worldcup2010/worldcup2010.csv");
     size_t at = data.find("FRA,RSA,1,2,");
-    return at == std::string::npos ? data : data.replace(at + 8, 3, score);
+    int home = 1, away = 2;
+    if (at == std::string::npos || sscanf(score, "%d,%d", &home, &away) != 2)
+        return data;
+    data.replace(at + 8, 3, score);
+    // The goals table must agree: the goals past the real 1-2 follow its last goal
+    // (no fewer goals than were scored).
+    const std::string last = "\n34,2,70,0,FRA,0,0,Malouda,Малуда\n";
+    size_t end = data.find(last);
+    std::string added;
+    for (int i = 0; i < home - 1 + away - 2; ++i) {
+        added += "34,2," + std::to_string(80 + i) +
+                 (i < home - 1 ? ",0,FRA,0,0,Malouda,Малуда\n" : ",0,RSA,0,0,Mphela,Мфела\n");
+    }
+    return end == std::string::npos ? data : data.insert(end + last.size(), added);
 }
 
 bool LocalServers::Start(const std::wstring& name)

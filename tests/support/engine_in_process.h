@@ -44,8 +44,8 @@ template <class F> bool PumpUntil(F done, DWORD ms = kWaitMs)
 }
 
 // RunQuornel of the loaded `engine` with `tray` and the command-line tail, the
-// current directory bin/; the widget, or null.
-HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine);
+// current directory (the install folder) `folder` or else bin/; the widget, or null.
+HWND RunEngine(HMODULE engine, HWND tray, const wchar_t* commandLine, const std::wstring& folder = L"");
 // ExitQuornel, then the messages it left; gives its own time in ms.
 DWORD ExitEngine(HMODULE engine);
 
@@ -53,7 +53,8 @@ DWORD ExitEngine(HMODULE engine);
 std::wstring CacheFile();
 // A file of the sources (QUORNEL_SOURCE_DIR, a Unix path) as a Windows program reads it.
 std::string SourceFile(const char* relative);
-// The built-in data file with France — South Africa (match 34) ending `score`.
+// The built-in data file with France — South Africa (match 34) ending `score` (at least
+// the real 1:2), its goals table agreeing.
 std::string DataWithScore(const char* score);
 
 // tests/network/net_server.py in a work folder of its own: an origin that serves the

@@ -11,6 +11,8 @@
 #include "host/host_resources.h"
 #include "host/shared_settings.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <random>
 
@@ -37,7 +39,10 @@ int TopLevelWindowsOf(DWORD processId)
         auto* s = reinterpret_cast<Search*>(data);
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        s->count += owner == s->id;
+        WCHAR name[32] = L"";
+        GetClassNameW(window, name, 32);
+        // The widget makes its tooltip window on the first mouse move over it.
+        s->count += owner == s->id && wcscmp(name, TOOLTIPS_CLASSW) != 0;
         return TRUE;
     }, reinterpret_cast<LPARAM>(&search));
     return search.count;

@@ -9,6 +9,8 @@
 //   dpi N    tell the widget that its monitor's DPI is now N
 //   place    print the widget's place on the screen as WxH+X+Y
 //   widgetmenu  right-click the widget: its own menu opens
+//   hoverline TEXT  put the mouse on the widget's line that begins with TEXT (found as
+//            a screen reader finds it) and wait for its tooltip
 //   menu     right-click the tray icon: the tray menu opens at (900, 740)
 //   close    close an open menu
 //   proxy    pick "Настройки прокси..." and wait for the dialog
@@ -23,6 +25,7 @@
 //            by a process whose output nobody waits for)
 #include <windows.h>
 
+#include <oleacc.h>
 #include <stdio.h>
 #include <string.h>
 #include <wchar.h>
@@ -70,6 +73,44 @@ HWND Wizard(void)
     return DialogWith(3);
 }
 
+// The screen place of the widget's line that begins with `start`, as a screen
+// reader finds it.
+bool LinePlace(HWND widget, const wchar_t* start, RECT* place)
+{
+    IAccessible* object = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(widget, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object))))
+        return false;
+    long count = 0;
+    object->get_accChildCount(&count);
+    bool found = false;
+    for (long id = 1; id <= count && !found; ++id) {
+        VARIANT child;
+        VariantInit(&child);
+        child.vt = VT_I4;
+        child.lVal = id;
+        BSTR name = nullptr;
+        long x, y, cx, cy;
+        if (object->get_accName(child, &name) == S_OK && name && !wcsncmp(name, start, wcslen(start)) &&
+            object->accLocation(&x, &y, &cx, &cy, child) == S_OK) {
+            *place = { x, y, x + cx, y + cy };
+            found = true;
+        }
+        SysFreeString(name);
+    }
+    object->Release();
+    return found;
+}
+
+bool TooltipShown(void)
+{
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"tooltips_class32", nullptr); w;
+         w = FindWindowExW(nullptr, w, L"tooltips_class32", nullptr)) {
+        if (IsWindowVisible(w))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -106,6 +147,19 @@ int wmain(int argc, wchar_t** argv)
         return WaitFor([] { return FindWindowW(kWidgetClass, nullptr) != nullptr; }) ? 0 : 1;
     if (!wcscmp(command, L"nowidget"))
         return WaitFor([] { return FindWindowW(kWidgetClass, nullptr) == nullptr; }) ? 0 : 1;
+    if (!wcscmp(command, L"hoverline") && argc > 2) {
+        HWND widget = nullptr;
+        RECT place;
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (!WaitFor([&] { return (widget = FindWindowW(kWidgetClass, nullptr)) != nullptr; }) ||
+            !LinePlace(widget, argv[2], &place))
+            return 1;
+        // A first move makes the tooltips, the second one stays put for them.
+        SetCursorPos(place.left + 20, (place.top + place.bottom) / 2);
+        Sleep(100);
+        SetCursorPos(place.left + 24, (place.top + place.bottom) / 2);
+        return WaitFor(TooltipShown) ? 0 : 1;
+    }
     if (!wcscmp(command, L"page") || !wcscmp(command, L"day") || !wcscmp(command, L"command") ||
         !wcscmp(command, L"dpi") || !wcscmp(command, L"place") || !wcscmp(command, L"widgetmenu")) {
         HWND widget = nullptr;
