@@ -1,8 +1,10 @@
-// The data file reader (base/tournament_data.cpp) on any bytes, as a server at the data
-// address could send them: a file it takes must hold what the widget relies on, a file
-// it refuses must leave the data it was given as they were. What the widget then works
-// out of accepted data (winners, ends of matches, the bracket, the group tables) runs
-// on it too.
+// The data file reader (base/tournament_data.cpp and its tables' files) on any bytes, as
+// a server at the data address could send them: a file it takes must hold what the
+// widget relies on, its goals and shoot-out kicks included (of a match's known teams,
+// at minutes of their periods, in order, agreeing with the results; kicks in turn,
+// the last one deciding), and a file it refuses must leave the data it was given as
+// they were. What the widget then works out of accepted data (winners, ends of
+// matches, the bracket, the group tables) runs on it too.
 #include "fuzz_support.h"
 #include "group_standings.h"
 #include "tournament_data.h"
@@ -87,25 +89,154 @@ void CheckMatches(const TournamentData& data)
     }
 }
 
-void CheckEvents(const TournamentData& data)
+// The last minute of each period before its added time (Period's order).
+const int kPeriodEnd[] = { 0, 45, 90, 105, 120 };
+
+// Match `number` with both its teams known, else null.
+const Match* MatchWithTeams(const TournamentData& data, int number)
+{
+    if (number < 1 || number > kMatchCount)
+        return nullptr;
+    const Match& match = data.matches[number - 1];
+    return match.home != kNoTeam && match.away != kNoTeam ? &match : nullptr;
+}
+
+bool Known(const Score& score)
+{
+    return score.home != kNoGoals;
+}
+
+// Each goal: of a match whose teams are known, for one of them, in a period the match
+// has, at a minute of that period (added time only at its last minute), by a named
+// scorer; an own goal is no penalty; by match, then as the clock ran.
+void CheckGoals(const TournamentData& data)
 {
     FUZZ_CHECK(data.goalCount >= 0 && data.goalCount <= kMaxGoals);
-    FUZZ_CHECK(data.kickCount >= 0 && data.kickCount <= kMaxKicks);
     FUZZ_CHECK(data.hasGoals || data.goalCount == 0);
-    FUZZ_CHECK(data.hasKicks || data.kickCount == 0);
     for (int i = 0; i < data.goalCount; ++i) {
         const Goal& goal = data.goals[i];
-        FUZZ_CHECK(goal.match >= 1 && goal.match <= kMatchCount);
-        FUZZ_CHECK(goal.period >= PERIOD_FIRST_HALF && goal.period <= PERIOD_EXTRA_SECOND);
-        FUZZ_CHECK(PlaysIn(data.matches[goal.match - 1], goal.team));
+        const Match* match = MatchWithTeams(data, goal.match);
+        FUZZ_CHECK(match != nullptr && PlaysIn(*match, goal.team));
+        int lastPeriod = match->stage == STAGE_GROUP ? PERIOD_SECOND_HALF : PERIOD_EXTRA_SECOND;
+        FUZZ_CHECK(goal.period >= PERIOD_FIRST_HALF && goal.period <= lastPeriod);
+        FUZZ_CHECK(goal.minute > kPeriodEnd[goal.period - 1] && goal.minute <= kPeriodEnd[goal.period]);
+        FUZZ_CHECK(goal.stoppage <= 15 && (!goal.stoppage || goal.minute == kPeriodEnd[goal.period]));
+        FUZZ_CHECK(!(goal.ownGoal && goal.penalty));
         FUZZ_CHECK(NameTerminated(goal.scorer));
+        if (i) {
+            const Goal& last = data.goals[i - 1];
+            FUZZ_CHECK(last.match <= goal.match);
+            if (last.match == goal.match) {
+                unsigned before = last.period << 16 | last.minute << 8 | last.stoppage;
+                unsigned after = goal.period << 16 | goal.minute << 8 | goal.stoppage;
+                FUZZ_CHECK(before <= after);
+            }
+        }
     }
+}
+
+// The goals of a match, home then away: those of the 90 minutes and those of extra time.
+void CountGoals(const TournamentData& data, const Match& match, int regular[2], int extra[2])
+{
+    regular[0] = regular[1] = extra[0] = extra[1] = 0;
+    for (int i = 0; i < data.goalCount; ++i) {
+        const Goal& goal = data.goals[i];
+        if (goal.match == match.number)
+            ++(goal.period >= PERIOD_EXTRA_FIRST ? extra : regular)[goal.team == match.home ? 0 : 1];
+    }
+}
+
+// With a goals table, a finished match's goals give its score after 90 minutes and
+// after extra time, and none come in an extra time it did not have; a match under way
+// is in extra time only when its 90 minutes ended level.
+void CheckGoalsAgainstScores(const TournamentData& data)
+{
+    if (!data.hasGoals)
+        return;
+    for (const Match& match : data.matches) {
+        int regular[2], extra[2];
+        CountGoals(data, match, regular, extra);
+        if (HasResult(match)) {
+            FUZZ_CHECK(regular[0] == match.regular.home && regular[1] == match.regular.away);
+            const Score& end = Known(match.extra) ? match.extra : match.regular;
+            FUZZ_CHECK(regular[0] + extra[0] == end.home && regular[1] + extra[1] == end.away);
+        } else if (extra[0] + extra[1]) {
+            FUZZ_CHECK(regular[0] == regular[1]);
+        }
+    }
+}
+
+// Whether a shoot-out's winner is certain after the kicks so far: within the first five
+// each, one side cannot be caught even if the other scores all it has left; after them,
+// a pair of kicks that ends uneven.
+bool Decided(const int taken[2], const int made[2])
+{
+    if (taken[0] <= 5 && taken[1] <= 5)
+        return made[0] > made[1] + (5 - taken[1]) || made[1] > made[0] + (5 - taken[0]);
+    return taken[0] == taken[1] && made[0] != made[1];
+}
+
+// Each kick: of a knock-out match whose teams are known, by one of them, by a named
+// kicker; by match in rising numbers, numbered from 1 as taken, the teams in turn. With
+// a kicks table, a finished match has kicks only if it had a shoot-out, and then they
+// add up to its score and the last of them decided it; one under way is not decided
+// yet (and, with goals, followed level extra time).
+void CheckKicks(const TournamentData& data)
+{
+    FUZZ_CHECK(data.kickCount >= 0 && data.kickCount <= kMaxKicks);
+    FUZZ_CHECK(data.hasKicks || data.kickCount == 0);
     for (int i = 0; i < data.kickCount; ++i) {
         const Kick& kick = data.kicks[i];
-        FUZZ_CHECK(kick.match >= 1 && kick.match <= kMatchCount);
-        FUZZ_CHECK(PlaysIn(data.matches[kick.match - 1], kick.team));
+        const Match* match = MatchWithTeams(data, kick.match);
+        FUZZ_CHECK(match != nullptr && match->stage != STAGE_GROUP && PlaysIn(*match, kick.team));
         FUZZ_CHECK(NameTerminated(kick.kicker));
+        const Kick* last = i ? &data.kicks[i - 1] : nullptr;
+        if (last && last->match == kick.match)
+            FUZZ_CHECK(kick.order == last->order + 1 && kick.team != last->team);
+        else
+            FUZZ_CHECK(kick.order == 1 && (!last || last->match < kick.match));
     }
+    if (!data.hasKicks)
+        return;
+    for (const Match& match : data.matches) {
+        int taken[2] = {}, made[2] = {}, scored[2] = {}, kicks = 0;
+        bool decidedEarlier = false, decided = false;
+        int first = kNoTeam;
+        for (int i = 0; i < data.kickCount; ++i) {
+            const Kick& kick = data.kicks[i];
+            if (kick.match != match.number)
+                continue;
+            if (first == kNoTeam)
+                first = kick.team;
+            int side = kick.team == first ? 0 : 1;
+            decidedEarlier = decidedEarlier || decided;
+            ++kicks;
+            ++taken[side];
+            made[side] += kick.scored;
+            scored[kick.team == match.home ? 0 : 1] += kick.scored;
+            decided = Decided(taken, made);
+        }
+        if (HasResult(match) && !Known(match.penalties)) {
+            FUZZ_CHECK(kicks == 0);
+        } else if (HasResult(match)) {
+            FUZZ_CHECK(scored[0] == match.penalties.home && scored[1] == match.penalties.away);
+            FUZZ_CHECK(decided && !decidedEarlier);
+        } else if (kicks) {
+            FUZZ_CHECK(!decided && !decidedEarlier);
+            if (data.hasGoals) {
+                int regular[2], extra[2];
+                CountGoals(data, match, regular, extra);
+                FUZZ_CHECK(regular[0] + extra[0] == regular[1] + extra[1]);
+            }
+        }
+    }
+}
+
+void CheckEvents(const TournamentData& data)
+{
+    CheckGoals(data);
+    CheckGoalsAgainstScores(data);
+    CheckKicks(data);
 }
 
 // Each group's table at the end: its four teams once each, two per match counted.
