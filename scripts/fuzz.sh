@@ -63,7 +63,7 @@ run_target() {
     ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$status_line")
     corpus=$(sed -n 's/.* corp: \([0-9]*\).*/\1/p' <<<"$status_line")
     crashes=$(grep -c . <<<"$found")
-    printf '%-12s executions %10s  cov %5s  ft %6s  corpus %5s  crashes %s\n' \
+    printf '%-18s executions %10s  cov %5s  ft %6s  corpus %5s  crashes %s\n' \
         "$name" "${executions:-?}" "${cov:-?}" "${ft:-?}" "${corpus:-?}" "$crashes"
     if [ "$crashes" -gt 0 ]; then
         while read -r file; do
