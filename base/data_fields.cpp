@@ -1,5 +1,7 @@
 #include "data_fields.h"
 
+#include "utf8_text.h"
+
 bool Same(const char* text, int length, const char* literal)
 {
     int i = 0;
@@ -61,7 +63,7 @@ bool ReadName(const Field& field, WCHAR* name)
 {
     if (field.length < 1)
         return false;
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, field.text, field.length, name, kNameUnits - 1);
+    int units = Utf8ToUtf16(field.text, field.length, name, kNameUnits - 1);
     if (units <= 0)
         return false;
     name[units] = 0;

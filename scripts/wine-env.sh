@@ -18,6 +18,10 @@ wine wine64 fonts-wine xvfb xauth x11-utils imagemagick googletest nsis openssl"
 # through Debian's unversioned packages.
 QUORNEL_MSVC_PACKAGES_14="clang-tools-14 lld-14 llvm-14 libwine-dev"
 QUORNEL_MSVC_PACKAGES="clang-tools lld llvm libwine-dev"
+# The native fuzz targets' compiler and its libFuzzer and sanitizer runtimes
+# (scripts/fuzz.sh): clang 14 where the release has it, else the release's own.
+QUORNEL_FUZZ_PACKAGES_14="clang-14 libclang-rt-14-dev"
+QUORNEL_FUZZ_PACKAGES="clang libclang-rt-dev"
 
 # Prints those of the packages $@ that are not installed.
 missing_packages() {
@@ -36,8 +40,25 @@ packages_offered() {
     done
 }
 
+# Installs the fuzz targets' compiler and runtimes when neither set is there.
+ensure_fuzz_packages() {
+    # shellcheck disable=SC2086 # the lists are space-separated names
+    [ -z "$(missing_packages $QUORNEL_FUZZ_PACKAGES_14)" ] && return 0
+    # shellcheck disable=SC2086
+    [ -z "$(missing_packages $QUORNEL_FUZZ_PACKAGES)" ] && return 0
+    local sudo="" set=$QUORNEL_FUZZ_PACKAGES
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -q
+    # shellcheck disable=SC2086
+    packages_offered $QUORNEL_FUZZ_PACKAGES_14 && set=$QUORNEL_FUZZ_PACKAGES_14
+    echo "installing the fuzz targets' compiler: $set" >&2
+    # shellcheck disable=SC2086
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q $set
+}
+
 # Installs whatever of the build and run tools is missing.
 ensure_packages() {
+    ensure_fuzz_packages || echo "could not install the fuzz targets' compiler: their smoke checks fail" >&2
     local missing msvc=""
     # shellcheck disable=SC2086 # the lists are space-separated names
     missing=$(missing_packages $QUORNEL_PACKAGES)

@@ -216,14 +216,11 @@ SYSTEMTIME* ParseZonedTime(const char* text, SYSTEMTIME* time)
         !ReadNumber(text, at.zone, &zoneNumber) ||
         !ReadRecord(text, at, weekday, month, kWeekdayAbbreviationsA, kMonthAbbreviationsA, &local))
         return nullptr;
-    TIME_ZONE_INFORMATION zone = {};
-    if (!ZoneBias(zoneNumber, &zone.Bias))
+    LONG bias;
+    if (!ZoneBias(zoneNumber, &bias))
         return nullptr;
-    SYSTEMTIME utc;
-    if (TzSpecificLocalTimeToSystemTime(&zone, &local, &utc)) {
-        *time = utc;
+    if (LocalToUtc(&local, bias, time))
         return time;
-    }
     // A local time that is no real date (day 0, 31 April) does not convert: the
     // record is left as it was and still given back. A real date whose UTC falls
     // before 1601 has no record to give.

@@ -31,28 +31,8 @@ bool GetFileLastWriteTime(const WCHAR* path, SYSTEMTIME* time)
     if (search == INVALID_HANDLE_VALUE)
         return false;
     FindClose(search);
-    return FileTimeToSystemTime(&found.ftLastWriteTime, time) != FALSE;
-}
-
-bool RecordToTicks(const SYSTEMTIME* time, ULONGLONG* ticks)
-{
-    FILETIME fileTime;
-    if (!SystemTimeToFileTime(time, &fileTime))
-        return false;
-    *ticks = (static_cast<ULONGLONG>(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
-    return true;
-}
-
-bool TicksToRecord(ULONGLONG ticks, SYSTEMTIME* time)
-{
-    FILETIME fileTime;
-    fileTime.dwLowDateTime = static_cast<DWORD>(ticks);
-    fileTime.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-    SYSTEMTIME converted;
-    if (!FileTimeToSystemTime(&fileTime, &converted))
-        return false;
-    *time = converted;
-    return true;
+    const FILETIME& written = found.ftLastWriteTime;
+    return TicksToRecord((static_cast<ULONGLONG>(written.dwHighDateTime) << 32) | written.dwLowDateTime, time);
 }
 
 ULONGLONG SystemTimeToTicks(const SYSTEMTIME* time)

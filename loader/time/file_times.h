@@ -4,17 +4,12 @@
 
 #include <windows.h>
 
+#include "calendar.h" // RecordToTicks, TicksToRecord
+
 // The file's last-write time (UTC, to the millisecond). False for a missing file
 // or a path with wildcards, with 1700-01-01 00:00:00.000 (weekday 0) left in the
 // record; false and nothing written for null arguments.
 bool GetFileLastWriteTime(const WCHAR* path, SYSTEMTIME* time);
-
-// The record's tick count: true, or false (ticks untouched) for a record the
-// platform does not convert, a record that is no real date.
-bool RecordToTicks(const SYSTEMTIME* time, ULONGLONG* ticks);
-// The record of a tick count (weekday included): true, or false (record untouched)
-// for a count past the last date the platform represents.
-bool TicksToRecord(ULONGLONG ticks, SYSTEMTIME* time);
 
 // The record's tick count; 0 for null and for a record that is no real date.
 ULONGLONG SystemTimeToTicks(const SYSTEMTIME* time);
