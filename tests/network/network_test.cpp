@@ -19,6 +19,7 @@
 #include "engine_in_process.h"
 #include "host/engine_interface.h"
 #include "test_support.h"
+#include "update_support.h"
 #include "base/engine_settings.h"
 
 using namespace qt;
@@ -140,52 +141,6 @@ TEST_F(Network, DownloadsThenAsksIfModifiedSinceAndFollowsTheServer)
     ASSERT_TRUE(Run());
     ASSERT_TRUE(servers.WaitFor(5)); // 3: the test's request, 4: the one back online
     EXPECT_EQ(kJune12Text, Field(servers.Lines(L"origin")[4], L"ims"));
-}
-
-// The widget's own menu as it opens: every item's text (and in `greyed`, whether it
-// is greyed), read by a thread of the test while the menu's loop runs in the widget's
-// (this) thread, then closed.
-std::vector<std::wstring> WidgetMenuTexts(HWND widget, std::vector<bool>* greyed = nullptr)
-{
-    struct Reading {
-        HWND widget;
-        std::vector<std::wstring> texts;
-        std::vector<bool> greyed;
-    } reading = { widget, {}, {} };
-    HANDLE reader = CreateThread(
-        nullptr, 0,
-        [](void* parameter) -> DWORD {
-            Reading* r = static_cast<Reading*>(parameter);
-            HWND menuWindow = nullptr;
-            WaitUntil([&] {
-                for (menuWindow = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); menuWindow;
-                     menuWindow = FindWindowExW(nullptr, menuWindow, L"#32768", nullptr)) {
-                    DWORD process = 0;
-                    GetWindowThreadProcessId(menuWindow, &process);
-                    if (process == GetCurrentProcessId() && IsWindowVisible(menuWindow))
-                        return true;
-                }
-                return false;
-            });
-            HMENU menu = menuWindow ? reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0)) : nullptr;
-            for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
-                wchar_t text[256] = {};
-                GetMenuStringW(menu, i, text, ARRAYSIZE(text), MF_BYPOSITION);
-                if (text[0]) {
-                    r->texts.push_back(text);
-                    r->greyed.push_back((GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED) != 0);
-                }
-            }
-            PostMessageW(r->widget, WM_CANCELMODE, 0, 0);
-            return 0;
-        },
-        &reading, 0, nullptr);
-    SendMessageW(widget, WM_RBUTTONUP, 0, MAKELPARAM(40, 30));
-    WaitForSingleObject(reader, kWaitMs);
-    CloseHandle(reader);
-    if (greyed)
-        *greyed = reading.greyed;
-    return reading.texts;
 }
 
 // The menu's greyed last item: the built-in data, the downloaded file's date in the

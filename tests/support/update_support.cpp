@@ -116,12 +116,13 @@ DWORD FileSize(const std::wstring& path)
     return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
 }
 
-std::vector<std::wstring> WidgetMenuTexts(HWND widget)
+std::vector<std::wstring> WidgetMenuTexts(HWND widget, std::vector<bool>* greyed)
 {
     struct Reading {
         HWND widget;
         std::vector<std::wstring> texts;
-    } reading = { widget, {} };
+        std::vector<bool> greyed;
+    } reading = { widget, {}, {} };
     HANDLE reader = CreateThread(
         nullptr, 0,
         [](void* parameter) -> DWORD {
@@ -139,10 +140,12 @@ std::vector<std::wstring> WidgetMenuTexts(HWND widget)
             });
             HMENU menu = menuWindow ? reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0)) : nullptr;
             for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
-                wchar_t text[512] = {};
+                wchar_t text[256] = {};
                 GetMenuStringW(menu, i, text, ARRAYSIZE(text), MF_BYPOSITION);
-                if (text[0])
+                if (text[0]) {
                     r->texts.push_back(text);
+                    r->greyed.push_back((GetMenuState(menu, i, MF_BYPOSITION) & MF_GRAYED) != 0);
+                }
             }
             PostMessageW(r->widget, WM_CANCELMODE, 0, 0);
             return 0;
@@ -151,6 +154,8 @@ std::vector<std::wstring> WidgetMenuTexts(HWND widget)
     SendMessageW(widget, WM_RBUTTONUP, 0, MAKELPARAM(40, 30));
     WaitForSingleObject(reader, kWaitMs);
     CloseHandle(reader);
+    if (greyed)
+        *greyed = reading.greyed;
     return reading.texts;
 }
 

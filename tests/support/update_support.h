@@ -35,10 +35,10 @@ ULONGLONG LastWriteTime(const std::wstring& path);
 bool SetLastWriteTime(const std::wstring& path, const SYSTEMTIME& time);
 DWORD FileSize(const std::wstring& path);
 
-// The widget's own menu as it opens: every item's text (separators left out), read by
-// a thread of the test while the menu's loop runs in the widget's thread (this one,
-// for the engine loaded in process), then closed.
-std::vector<std::wstring> WidgetMenuTexts(HWND widget);
+// The widget's own menu as it opens: every item's text (separators left out) and, in
+// `greyed`, whether it is greyed, read by a thread of the test while the menu's loop
+// runs in the widget's thread (this one, for the engine loaded in process), then closed.
+std::vector<std::wstring> WidgetMenuTexts(HWND widget, std::vector<bool>* greyed = nullptr);
 // Its line on updates (the one that begins "Обновлени"), or empty.
 std::wstring UpdateLine(const std::vector<std::wstring>& texts);
 
