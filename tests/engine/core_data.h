@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "base/tournament_data.h"
+#include "base/widget_content.h"
 #include "test_support.h"
 
 inline ULONGLONG Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute)
@@ -48,4 +49,15 @@ inline TournamentData BuiltInData()
     TournamentData data = {};
     EXPECT_TRUE(Read(BuiltInDataFile(), &data));
     return data;
+}
+
+// The match line of the view whose teams read `teams`, as "kick-off teams".
+inline std::wstring MatchLine(const WidgetView& view, const wchar_t* teams)
+{
+    for (int i = 0; i < view.lineCount; ++i) {
+        const ViewLine& line = view.lines[i];
+        if (line.style == LINE_MATCH && std::wstring(line.cell[1]) == teams)
+            return std::wstring(line.cell[0]) + L" " + line.cell[1];
+    }
+    return L"none";
 }

@@ -131,17 +131,6 @@ void AnswerMenus(HMODULE engine)
                    reinterpret_cast<void*>(&AnsweredTrackPopupMenuEx));
 }
 
-bool Above(HWND upper, HWND lower)
-{
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        if (w == upper)
-            return true;
-        if (w == lower)
-            return false;
-    }
-    return false;
-}
-
 RECT Bounds(HWND window)
 {
     RECT bounds = {};

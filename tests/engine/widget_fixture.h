@@ -42,8 +42,6 @@ extern std::function<void()> g_whileOpen; // what happens while the menu is open
 // From now on the engine's menus come to the test.
 void AnswerMenus(HMODULE engine);
 
-// Whether `upper` comes before `lower` in the Win32 z-order.
-bool Above(HWND upper, HWND lower);
 RECT Bounds(HWND window);
 
 class WidgetInProcess : public ::testing::Test {

@@ -208,18 +208,6 @@ TEST_F(Widget, StandsOnTheDesktopBelowOtherWindowsWithoutTaskbarButtonOrFocus)
     DestroyWindow(user);
 }
 
-// Whether `upper` comes before `lower` in the Win32 z-order.
-bool Above(HWND upper, HWND lower)
-{
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        if (w == upper)
-            return true;
-        if (w == lower)
-            return false;
-    }
-    return false;
-}
-
 // Lets the test's own windows take their messages while it waits.
 template <class F> bool PumpUntil(F predicate)
 {

@@ -47,17 +47,6 @@ const ZoneCase* ThisZone()
     return nullptr;
 }
 
-// The match line of the view whose teams read `teams`, as "kick-off teams".
-std::wstring MatchLine(const WidgetView& view, const wchar_t* teams)
-{
-    for (int i = 0; i < view.lineCount; ++i) {
-        const ViewLine& line = view.lines[i];
-        if (line.style == LINE_MATCH && std::wstring(line.cell[1]) == teams)
-            return std::wstring(line.cell[0]) + L" " + line.cell[1];
-    }
-    return L"none";
-}
-
 TEST(ZONE_SUITE, OffsetsKickoffsAndDaysFollowTheSystemsZone)
 {
     const ZoneCase* zone = ThisZone();

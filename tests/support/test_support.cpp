@@ -440,4 +440,15 @@ void DeleteTree(const wchar_t* subKey)
     RegDeleteTreeW(HKEY_CURRENT_USER, subKey);
 }
 
+bool Above(HWND upper, HWND lower)
+{
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        if (w == upper)
+            return true;
+        if (w == lower)
+            return false;
+    }
+    return false;
+}
+
 } // namespace qt

@@ -146,4 +146,7 @@ bool WriteDword(const wchar_t* path, const wchar_t* name, DWORD value);
 std::vector<std::pair<std::wstring, RegValue>> KeySnapshot(const wchar_t* path);
 void DeleteTree(const wchar_t* subKey);
 
+// Whether `upper` comes before `lower` in the Win32 z-order.
+bool Above(HWND upper, HWND lower);
+
 } // namespace qt
